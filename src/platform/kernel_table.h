@@ -1,0 +1,34 @@
+// The process-wide table of per-block kernels. Every slot first gets its plain
+// kernel, then the processor-specific variant the machine allows; both give
+// identical bytes.
+#pragma once
+
+#include <cstdint>
+
+#include "decode/block_kernels.h"
+#include "decode/mc_kernels.h"
+
+namespace avs {
+
+struct KernelTable {
+    DequantIdctFn DequantIdct;
+    StoreLumaBlockFn StoreLumaBlock;
+    StoreChromaBlockFn StoreChromaBlock;
+    McLumaAddFn McLumaAdd[4][4];          // [fx][fy]
+    McLumaPredictFn McLumaPredict[4][4];  // [fx][fy]
+    McChromaFn McChroma8x8;
+    McChromaFn McChroma8x4;
+    McChromaFn McChroma4x8;
+    McChromaFn McChroma4x4;
+    McChromaBiFn McChromaBi4x4;
+};
+
+// Filled by every decoder initialisation, always with the same values.
+extern KernelTable gKernels;
+
+// Fills gKernels for this processor.
+void FillKernelTable();
+// Fills `table` as the given feature word allows (tests compare levels with it).
+void FillKernelTable(KernelTable& table, uint32_t features);
+
+}  // namespace avs
