@@ -8,8 +8,6 @@
 
 namespace avs {
 
-void* AlignedAlloc(size_t) { return nullptr; }
-void AlignedFree(void*) {}
 int AllocFrame(uint32_t, uint32_t, uint32_t, DecodedFrame&) { return -1; }
 void ReleaseFrame(DecodedFrame&) {}
 void ExtendBorders(DecodedFrame&) {}
