@@ -28,7 +28,11 @@ HostDecoder::HostDecoder(PictureRequest request, Sink sink)
 }
 
 HostDecoder::~HostDecoder() {
-    if (stream_ != nullptr) stream_->Free(stream_);
+    if (stream_ == nullptr) return;
+    // Teardown releases the decoder but leaves the record, which comes from
+    // the ordinary heap, to the host.
+    stream_->Free(stream_);
+    std::free(stream_);
 }
 
 uint32_t HostDecoder::Control(uint32_t code, uintptr_t argument) const {
