@@ -171,7 +171,10 @@ void InstallMcKernels(KernelTable& table, uint32_t features) {
     table.McChroma4x4 = McChromaPlain<4, 4>;
     table.McChromaBi4x4 = McChromaBi4x4Plain;
 #ifdef AVS_MC_X86
-    if (features & cpu::kSse2) InstallMcKernelsSse2(table);
+    if (features & cpu::kSse2) {
+        InstallMcLumaSse2(table);
+        InstallMcChromaSse2(table);
+    }
 #else
     (void)features;
 #endif

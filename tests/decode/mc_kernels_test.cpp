@@ -210,7 +210,7 @@ TEST(McKernelVariants, EverySlotMatchesThePlainKernel) {
     }
 }
 
-TEST(McKernelVariants, Sse2ReplacesEveryLumaSlot) {
+TEST(McKernelVariants, Sse2ReplacesEverySlot) {
     const std::vector<Level> levels = Levels();
     if (levels.size() < 2) GTEST_SKIP() << "no processor-specific level";
     const KernelTable plain = TableFor(cpu::kAlways);
@@ -221,6 +221,11 @@ TEST(McKernelVariants, Sse2ReplacesEveryLumaSlot) {
             EXPECT_NE(plain.McLumaPredict[fx][fy], sse2.McLumaPredict[fx][fy]);
         }
     }
+    EXPECT_NE(plain.McChroma8x8, sse2.McChroma8x8);
+    EXPECT_NE(plain.McChroma8x4, sse2.McChroma8x4);
+    EXPECT_NE(plain.McChroma4x8, sse2.McChroma4x8);
+    EXPECT_NE(plain.McChroma4x4, sse2.McChroma4x4);
+    EXPECT_NE(plain.McChromaBi4x4, sse2.McChromaBi4x4);
 }
 
 }  // namespace

@@ -189,7 +189,7 @@ TEST(MotionCompensation, ChromaClampOfNegativeCoordinatesEqualsTheBorder) {
     for (int trial = 0; trial < 400; ++trial) {
         const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight;
         // Mostly up and left of the picture, where the clamp matters.
-        MotionVector mv0{RandomComponent(rng) - 300, RandomComponent(rng) - 300};
+        MotionVector mv0{RandomComponent(rng) / 2 - 300, RandomComponent(rng) / 2 - 300};
         MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
         ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth, kHeight);
         ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth, kHeight);

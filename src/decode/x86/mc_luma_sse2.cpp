@@ -31,17 +31,40 @@ AVS_INLINE __m128i HalfRow(const uint8_t* s) {
     return Half(Load8(s - 1), Load8(s), Load8(s + 1), Load8(s + 2));
 }
 
-// One-dimensional quarter position: taps (-1, -2, 96, 42, -7) on a..e, plus
-// 64, shifted by 7. The sum lies in -2486..35254; biased by 20 * 128 it is a
-// valid unsigned 16-bit value, so a logical shift and removing the bias give
-// the arithmetic result exactly.
-AVS_INLINE __m128i Quarter(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e) {
+// One-dimensional quarter sum: taps (-1, -2, 96, 42, -7) on a..e. The sum
+// lies in -2550..35190; it is returned less 16384, which fits 16-bit lanes
+// (the wrapping arithmetic lands on the exact value).
+constexpr int kQuarterBias = 16384;
+AVS_INLINE __m128i QuarterSum(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e) {
     const __m128i pos = _mm_add_epi16(_mm_mullo_epi16(c, _mm_set1_epi16(96)),
                                       _mm_mullo_epi16(d, _mm_set1_epi16(42)));
     const __m128i neg = _mm_add_epi16(_mm_add_epi16(a, _mm_slli_epi16(b, 1)),
                                       _mm_mullo_epi16(e, _mm_set1_epi16(7)));
-    const __m128i sum = _mm_add_epi16(_mm_sub_epi16(pos, neg), _mm_set1_epi16(64 + 20 * 128));
+    return _mm_sub_epi16(_mm_sub_epi16(pos, neg), _mm_set1_epi16(kQuarterBias));
+}
+
+// The quarter position itself: (sum + 64) >> 7. Biased by 20 * 128 the sum
+// is a valid unsigned 16-bit value, so a logical shift and removing the bias
+// give the arithmetic result exactly.
+AVS_INLINE __m128i Quarter(__m128i a, __m128i b, __m128i c, __m128i d, __m128i e) {
+    const __m128i sum =
+        _mm_add_epi16(QuarterSum(a, b, c, d, e), _mm_set1_epi16(kQuarterBias + 64 + 20 * 128));
     return _mm_sub_epi16(_mm_srli_epi16(sum, 7), _mm_set1_epi16(20));
+}
+
+// The vertical half taps (-1, 5, 5, -1) on four unbiased quarter sums, plus
+// 512, shifted by 10, in 32-bit lanes; the taps add back 8 times the bias.
+AVS_INLINE __m128i HalfOfQuarters(__m128i q0, __m128i q1, __m128i q2, __m128i q3) {
+    const __m128i w01 = _mm_set1_epi32(5 << 16 | 0xFFFF);  // (-1, 5)
+    const __m128i w23 = _mm_set1_epi32(-1 * 65536 + 5);    // (5, -1)
+    const __m128i round = _mm_set1_epi32(8 * kQuarterBias + 512);
+    __m128i lo = _mm_add_epi32(_mm_madd_epi16(_mm_unpacklo_epi16(q0, q1), w01),
+                               _mm_madd_epi16(_mm_unpacklo_epi16(q2, q3), w23));
+    __m128i hi = _mm_add_epi32(_mm_madd_epi16(_mm_unpackhi_epi16(q0, q1), w01),
+                               _mm_madd_epi16(_mm_unpackhi_epi16(q2, q3), w23));
+    lo = _mm_srai_epi32(_mm_add_epi32(lo, round), 10);
+    hi = _mm_srai_epi32(_mm_add_epi32(hi, round), 10);
+    return _mm_packs_epi32(lo, hi);
 }
 
 // Diagonal quarter: (64 * s + j + 64) >> 7. The sum lies in -10136..42904,
@@ -131,36 +154,19 @@ AVS_INLINE void PredictRows(const uint8_t* s, ptrdiff_t p, __m128i (&out)[8]) {
             }
         }
     } else if constexpr (FY == 2) {
-        // FX 1 or 3: v over the 16 columns X-2 .. X+13 of every row pair, then
-        // the columns each term needs.
-        __m128i lo[11], hi[11];  // rows Y-1 .. Y+9, columns X-2 .. X+5 and X+6 .. X+13
+        // FX 1 or 3: the taps are separable, so the horizontal quarter sum of
+        // each row goes through the vertical half taps.
+        __m128i q[11];  // rows Y-1 .. Y+9
         AVS_UNROLL
         for (int t = 0; t < 11; ++t) {
-            const __m128i bytes =
-                _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + (t - 1) * p - 2));
-            lo[t] = _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
-            hi[t] = _mm_unpackhi_epi8(bytes, _mm_setzero_si128());
+            const uint8_t* row = s + (t - 1) * p;
+            q[t] = FX == 1 ? QuarterSum(Load8(row - 2), Load8(row - 1), Load8(row), Load8(row + 1),
+                                        Load8(row + 2))
+                           : QuarterSum(Load8(row + 3), Load8(row + 2), Load8(row + 1), Load8(row),
+                                        Load8(row - 1));
         }
         AVS_UNROLL
-        for (int r = 0; r < 8; ++r) {
-            const __m128i vlo = Half(lo[r], lo[r + 1], lo[r + 2], lo[r + 3]);
-            const __m128i vhi = Half(hi[r], hi[r + 1], hi[r + 2], hi[r + 3]);
-            // v at columns X-1 .. X+2 (and X+3 for fraction 3).
-            const __m128i vm1 = Columns<1>(vlo, vhi);
-            const __m128i v0 = Columns<2>(vlo, vhi);
-            const __m128i v1 = Columns<3>(vlo, vhi);
-            const __m128i v2 = Columns<4>(vlo, vhi);
-            if constexpr (FX == 1) {
-                const __m128i jm1 = Half(vlo, vm1, v0, v1);
-                const __m128i j0 = Half(vm1, v0, v1, v2);
-                out[r] = Mixed(jm1, j0, v0, v1, Weights(1, 7), Weights(56, 8));
-            } else {
-                const __m128i v3 = Columns<5>(vlo, vhi);
-                const __m128i j0 = Half(vm1, v0, v1, v2);
-                const __m128i j1 = Half(v0, v1, v2, v3);
-                out[r] = Mixed(j0, j1, v0, v1, Weights(7, 1), Weights(8, 56));
-            }
-        }
+        for (int r = 0; r < 8; ++r) out[r] = HalfOfQuarters(q[r], q[r + 1], q[r + 2], q[r + 3]);
     } else {
         // Diagonal quarters.
         constexpr int kDx = FX == 3 ? 1 : 0;
@@ -233,7 +239,7 @@ void InstallColumn(KernelTable& table) {
 
 }  // namespace
 
-void InstallMcKernelsSse2(KernelTable& table) {
+void InstallMcLumaSse2(KernelTable& table) {
     InstallColumn<0>(table);
     InstallColumn<1>(table);
     InstallColumn<2>(table);

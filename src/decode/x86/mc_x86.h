@@ -8,6 +8,8 @@ namespace avs {
 struct KernelTable;
 
 // All 16 McLumaAdd and all 16 McLumaPredict slots.
-void InstallMcKernelsSse2(KernelTable& table);
+void InstallMcLumaSse2(KernelTable& table);
+// The four chroma sizes and McChromaBi4x4.
+void InstallMcChromaSse2(KernelTable& table);
 
 }  // namespace avs
