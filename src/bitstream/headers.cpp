@@ -95,10 +95,15 @@ void ParseSequenceHeader(BitReader& br, SequenceHeader& seq) {
 
 void ParseIPictureHeader(BitReader& br, const SequenceHeader& seq, PictureHeader& pic) {
     // Streams carry one of two I picture header syntaxes: with or without a
-    // marker bit before picture_distance. Parse both and keep the one whose
-    // header ends exactly in the stuffing before the first slice; when both
-    // or neither do, the compact syntax wins.
+    // marker bit before picture_distance. Parse both and keep the one that
+    // ends exactly in the stuffing before the first slice and, in a
+    // progressive sequence, has a progressive frame; when both or neither
+    // fit, the compact syntax wins.
     const uint32_t unitLength = br.UnitLength();
+    const auto fits = [&](const PictureHeader& h, uint32_t end) {
+        return FollowedByStuffing(br, end, unitLength) &&
+               (seq.progressive_sequence == 0 || h.progressive_frame != 0);
+    };
     PictureHeader compact = pic;
     ReadIPictureHeader(br, seq, compact, false);
     const uint32_t compactEnd = br.pos;
@@ -108,8 +113,8 @@ void ParseIPictureHeader(BitReader& br, const SequenceHeader& seq, PictureHeader
     const uint32_t markedEnd = br.pos;
     const uint32_t markerPos = kHeaderStart + 17 + (marked.time_code_flag != 0 ? 24 : 0);
 
-    const bool useMarker = BitAt(br, markerPos) && FollowedByStuffing(br, markedEnd, unitLength) &&
-                           !FollowedByStuffing(br, compactEnd, unitLength);
+    const bool useMarker =
+        BitAt(br, markerPos) && fits(marked, markedEnd) && !fits(compact, compactEnd);
     pic = useMarker ? marked : compact;
     br.pos = useMarker ? markedEnd : compactEnd;
 }

@@ -1,0 +1,185 @@
+// The stream record as hosts use it: the feed loop's returns, the requests,
+// and hostile input fed in random pieces.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "avsdec.h"
+#include "support/test_paths.h"
+
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+struct StreamCloser {
+    void operator()(AVS_Video_stream* s) const {
+        s->Free(s);
+        std::free(s);
+    }
+};
+using Stream = std::unique_ptr<AVS_Video_stream, StreamCloser>;
+
+Stream Open() {
+    return Stream(open_AVS_Video_stream());
+}
+
+uint32_t Query(AVS_Video_stream* s, uint32_t code) {
+    uint32_t v = 0;
+    s->Control(s, 0, code, reinterpret_cast<uintptr_t>(&v));
+    return v;
+}
+
+std::string StatusText(AVS_Video_stream* s) {
+    char text[256] = {};
+    s->Control(s, 0, AVS_GetStatusText, reinterpret_cast<uintptr_t>(text));
+    return text;
+}
+
+Bytes SmallStream() {
+    return avs::test::ReadFile(avs::test::DataDir() / "ipb_208x120.avs");
+}
+
+bool StartCodeAt(const Bytes& d, size_t i) {
+    return i + 3 < d.size() && d[i] == 0 && d[i + 1] == 0 && d[i + 2] == 1;
+}
+
+// Feed returns after whole units: every count it gives ends before a start code.
+TEST(Stream, FeedStopsOnlyBetweenUnits) {
+    const Bytes stream = SmallStream();
+    ASSERT_FALSE(stream.empty());
+    Stream s = Open();
+    size_t pos = 0;
+    for (int calls = 0; pos < stream.size() && calls < 1000; ++calls) {
+        const uint32_t taken =
+            s->Feed(s.get(), stream.data() + pos, static_cast<uint32_t>(stream.size() - pos));
+        ASSERT_NE(taken, 0xFFFFFFFFu);
+        ASSERT_GT(taken, 0u);
+        pos += taken;
+        if (pos < stream.size()) {
+            EXPECT_TRUE(StartCodeAt(stream, pos)) << pos;
+        }
+    }
+    EXPECT_EQ(pos, stream.size());
+    EXPECT_EQ(s->Feed(s.get(), nullptr, 0), 0u);
+    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_SEQUENCE_END);
+}
+
+TEST(Stream, EmptyPieceScansWhatIsHeld) {
+    const Bytes stream = SmallStream();
+    Stream s = Open();
+    EXPECT_EQ(s->Feed(s.get(), stream.data(), 0), 0u);
+    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_NEED_DATA);
+    EXPECT_EQ(s->Feed(s.get(), stream.data(), 40), 37u);  // the sequence header, not yet complete
+    EXPECT_EQ(s->Feed(s.get(), stream.data() + 37, 0), 0u);
+    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_NEED_DATA);
+    AVS_SequenceInfo info{};
+    s->Control(s.get(), 0, AVS_GetSequenceInfo, reinterpret_cast<uintptr_t>(&info));
+    EXPECT_EQ(info.horizontal_size, 208u);
+    EXPECT_EQ(info.vertical_size, 120u);
+}
+
+TEST(Stream, EndOfStreamRunsOnceUntilMoreIsFed) {
+    Stream s = Open();
+    const uint8_t end[] = {0, 0, 1, 0xB1};
+    EXPECT_EQ(s->Feed(s.get(), nullptr, 0), 0u);
+    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_SEQUENCE_END);
+    const std::string text = StatusText(s.get());
+    EXPECT_EQ(s->Feed(s.get(), nullptr, 0), 0u);
+    EXPECT_EQ(StatusText(s.get()), text);
+    EXPECT_EQ(s->Feed(s.get(), end, 4), 4u);  // feeding goes on afterwards
+    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_IDLE);
+}
+
+TEST(Stream, RequestsWithoutAPictureOrArgumentDoNothing) {
+    Stream s = Open();
+    uint8_t buffer[64] = {};
+    OutputPicture out{};
+    out.width = 16;
+    out.height = 16;
+    out.fourcc = AVS_FOURCC_YV12;
+    for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 0x106u, 0x107u, 0x10004u, 0x10007u}) {
+        EXPECT_EQ(s->Control(s.get(), 0, code, 0), 0u) << code;
+    }
+    EXPECT_EQ(s->Control(s.get(), 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(buffer)), 0u);
+    EXPECT_EQ(s->Control(s.get(), 0, AVS_ConvertPictureTo, reinterpret_cast<uintptr_t>(&out)), 0u);
+    EXPECT_EQ(s->Control(s.get(), 0, AVS_GetStatusAndDelivery, 0), 0u);
+    const uint32_t yuyv = 0x56595559;  // "YUYV": known to the size rules only
+    s->Control(s.get(), 0, AVS_SetOutputFourcc, reinterpret_cast<uintptr_t>(&yuyv));
+    EXPECT_EQ(Query(s.get(), AVS_GetOutputFourcc), yuyv);
+    EXPECT_EQ(s->Control(s.get(), 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(buffer)), 0u);
+    EXPECT_EQ(buffer[0], 0);
+}
+
+// Hostile input: random bytes, random bytes full of start codes, truncated and
+// bit-flipped streams, each fed in random pieces with queries in between.
+// Nothing may crash, hang or read outside a buffer (run it under the sanitizers).
+void Hammer(const Bytes& stream, uint32_t seed) {
+    std::mt19937 rng(seed);
+    std::uniform_int_distribution<uint32_t> pieceLength(1, 9000);
+    Stream s = Open();
+    ASSERT_TRUE(s);
+    size_t pos = 0;
+    for (int calls = 0; pos < stream.size() && calls < 20000; ++calls) {
+        const auto n =
+            static_cast<uint32_t>(std::min<size_t>(pieceLength(rng), stream.size() - pos));
+        uint32_t taken = s->Feed(s.get(), stream.data() + pos, n);
+        if (taken == 0xFFFFFFFFu) taken = n;  // a failed decode: skip the piece
+        ASSERT_LE(taken, n);
+        if (taken == 0 && pos + n == stream.size()) break;
+        pos += taken;
+        if (s->Control(s.get(), 0, AVS_GetStatusAndDelivery, 0) & AVS_DELIVERED) {
+            const uint32_t size = Query(s.get(), AVS_GetFrameSize);
+            Bytes picture(size + 64);
+            s->Control(s.get(), 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(picture.data()));
+        }
+        StatusText(s.get());
+        if (rng() % 64 == 0) s->Control(s.get(), 0, AVS_ResetDecoder, 0);
+    }
+    s->Feed(s.get(), nullptr, 0);
+}
+
+Bytes RandomBytes(std::mt19937& rng, size_t n, bool startCodes) {
+    static constexpr uint8_t kCodes[] = {0xB0, 0xB1, 0xB2, 0xB3, 0xB5, 0xB6, 0xB4, 0x00, 0x10};
+    Bytes d(n);
+    for (auto& b : d) b = static_cast<uint8_t>(rng());
+    if (startCodes) {
+        for (size_t i = 0; i + 4 < n; i += 1 + rng() % 400) {
+            d[i] = 0;
+            d[i + 1] = 0;
+            d[i + 2] = 1;
+            d[i + 3] = kCodes[rng() % sizeof kCodes];
+        }
+    }
+    return d;
+}
+
+TEST(StreamRobustness, RandomBytes) {
+    std::mt19937 rng(7);
+    for (uint32_t i = 0; i < 4; ++i) Hammer(RandomBytes(rng, 100000, false), i);
+    for (uint32_t i = 0; i < 8; ++i) Hammer(RandomBytes(rng, 100000, true), i);
+}
+
+TEST(StreamRobustness, TruncatedAndBitFlippedStreams) {
+    std::mt19937 rng(11);
+    for (const char* name : {"i_qcif_q20.avs", "ipb_208x120.avs"}) {
+        const Bytes stream = avs::test::ReadFile(avs::test::DataDir() / name);
+        ASSERT_FALSE(stream.empty()) << name;
+        for (uint32_t i = 0; i < 4; ++i) {
+            Hammer(Bytes(stream.begin(), stream.begin() + rng() % stream.size()), i);
+        }
+        for (uint32_t i = 0; i < 6; ++i) {
+            Bytes flipped = stream;
+            const uint32_t flips = 1 + rng() % 40;
+            for (uint32_t k = 0; k < flips; ++k) {
+                flipped[rng() % flipped.size()] ^= static_cast<uint8_t>(1u << (rng() % 8));
+            }
+            Hammer(flipped, 100 + i);
+        }
+    }
+}
+
+}  // namespace
