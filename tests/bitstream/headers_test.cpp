@@ -121,8 +121,8 @@ TEST(Headers, ProgressiveSequenceSettlesATie) {
 
 TEST(Headers, IPictureHeaderWithoutStuffingUsesTheCompactSyntax) {
     std::vector<uint8_t> unit = IPictureUnit({}, true);
-    unit.resize(unit.size() - 6);  // no slice follows
-    unit.back() |= 0x01;           // and the stuffing is broken
+    unit.erase(unit.end() - 6, unit.end());  // no slice follows
+    unit.back() |= 0x01;                     // and the stuffing is broken
     EXPECT_FALSE(ParseI(unit, false).markerSyntax);
 }
 
