@@ -12,22 +12,7 @@
 namespace avs {
 namespace {
 
-// Parameter ids of GetParam / SetParam.
-enum class Param : uint32_t {
-    PictureBuffer = 1,
-    StatusText = 2,
-    StatusWord = 3,
-    DeliveryFlag = 4,
-    FrameSize = 5,
-    OutputPitch = 6,
-    OutputFourcc = 7,
-    AspectRatio = 8,
-    Width = 10,
-    Height = 11,
-    ConvertPitch = 12,
-    ConvertFourcc = 13,
-    SequenceInfo = 14,
-};
+using Param = DecoderParam;
 
 DecoderContext& Ctx(AvsDecoder* decoder) {
     return *decoder->context;

@@ -35,44 +35,49 @@ struct StreamPrivate {
     uintptr_t unused;
 };
 
-// Parameter ids the requests map onto (see GetParam / SetParam).
-constexpr uint32_t kParamPictureBuffer = 1;
-constexpr uint32_t kParamStatusText = 2;
-constexpr uint32_t kParamStatusWord = 3;
-constexpr uint32_t kParamDeliveryFlag = 4;
-constexpr uint32_t kParamFrameSize = 5;
-constexpr uint32_t kParamOutputPitch = 6;
-constexpr uint32_t kParamOutputFourcc = 7;
-constexpr uint32_t kParamAspectRatio = 8;
-constexpr uint32_t kParamWidth = 10;
-constexpr uint32_t kParamHeight = 11;
-constexpr uint32_t kParamConvertPitch = 12;
-constexpr uint32_t kParamConvertFourcc = 13;
-constexpr uint32_t kParamSequenceInfo = 14;
+// Requests that read a decoder parameter into, or set one from, the argument.
+struct ParamRequest {
+    uint32_t code;
+    DecoderParam param;
+    bool sets;
+};
+constexpr ParamRequest kParamRequests[] = {
+    {AVS_GetStatusText, DecoderParam::StatusText, false},
+    {AVS_GetStatusWord, DecoderParam::StatusWord, false},
+    {AVS_GetDeliveryFlag, DecoderParam::DeliveryFlag, false},
+    {AVS_GetFrameSize, DecoderParam::FrameSize, false},
+    {AVS_GetOutputFourcc, DecoderParam::OutputFourcc, false},
+    {AVS_GetAspectRatio, DecoderParam::AspectRatio, false},
+    {AVS_GetSequenceInfo, DecoderParam::SequenceInfo, false},
+    {AVS_GetSequenceInfoAlias, DecoderParam::SequenceInfo, false},
+    {AVS_SetPictureBuffer, DecoderParam::PictureBuffer, true},
+    {AVS_SetOutputPitch, DecoderParam::OutputPitch, true},
+    {AVS_SetOutputFourcc, DecoderParam::OutputFourcc, true},
+};
 
 AvsDecoder* DecoderOf(const AVS_Video_stream* stream) {
     if (stream == nullptr || stream->Private == nullptr) return nullptr;
     return static_cast<const StreamPrivate*>(stream->Private)->decoder;
 }
 
-uint32_t GetWord(AvsDecoder* d, uint32_t id) {
+uint32_t GetWord(AvsDecoder* d, DecoderParam id) {
     uint32_t v = 0;
-    d->ops.GetParam(d, &v, id);
+    d->ops.GetParam(d, &v, static_cast<uint32_t>(id));
     return v;
 }
 
 uint8_t* GetPictureBuffer(AvsDecoder* d) {
     uint8_t* buffer = nullptr;
-    d->ops.GetParam(d, &buffer, kParamPictureBuffer);  // also clears the delivery flag
+    d->ops.GetParam(d, &buffer, static_cast<uint32_t>(DecoderParam::PictureBuffer));
     return buffer;
 }
 
 // Request 1: the picture buffer into one host buffer, in the output layout.
 void ConvertPicture(AvsDecoder* d, uintptr_t argument) {
-    const uint32_t width = GetWord(d, kParamWidth);
-    const uint32_t height = GetWord(d, kParamHeight);
-    const auto pitch = static_cast<int32_t>(GetWord(d, kParamConvertPitch));
-    const uint32_t fourcc = GetWord(d, kParamConvertFourcc);  // stays 0 for other layouts
+    const uint32_t width = GetWord(d, DecoderParam::Width);
+    const uint32_t height = GetWord(d, DecoderParam::Height);
+    const auto pitch = static_cast<int32_t>(GetWord(d, DecoderParam::ConvertPitch));
+    const uint32_t fourcc = GetWord(d, DecoderParam::ConvertFourcc);  // 0 for other layouts
     const uint8_t* source = GetPictureBuffer(d);
     const DecoderContext& ctx = *d->context;
     // A buffer that holds a picture of another size than the sequence's is not read.
@@ -128,12 +133,13 @@ static uint32_t AVSDEC_CALL FeedOp(AVS_Video_stream* stream, const uint8_t* data
             if ((static_cast<uint32_t>(s) & avs::kDelivered) != 0) return length - remaining;
             if (s < 0) return 0xFFFFFFFFu;
         }
-        if (avs::GetWord(d, avs::kParamStatusWord) == avs::kStatusNoSequence) {
+        if (avs::GetWord(d, avs::DecoderParam::StatusWord) == avs::kStatusNoSequence) {
             return length - remaining;
         }
         if (r == 0) {
             const uint32_t waiting = avs::kStatusNeedData;
-            d->ops.SetParam(d, reinterpret_cast<uintptr_t>(&waiting), avs::kParamStatusWord);
+            d->ops.SetParam(d, reinterpret_cast<uintptr_t>(&waiting),
+                            static_cast<uint32_t>(avs::DecoderParam::StatusWord));
             return length - remaining;
         }
         if (remaining == 0) return length - remaining;
@@ -149,54 +155,33 @@ static uint32_t AVSDEC_CALL ControlOp(AVS_Video_stream* stream, uintptr_t /*rese
     using namespace avs;
     AvsDecoder* d = DecoderOf(stream);
     if (d == nullptr) return 0;
-    void* const out = reinterpret_cast<void*>(argument);
     switch (code) {
         case AVS_ConvertPicture:
             ConvertPicture(d, argument);
             return 0;
-        case AVS_GetStatusText:
-            d->ops.GetParam(d, out, kParamStatusText);
-            return 0;
-        case AVS_GetStatusWord:
-            d->ops.GetParam(d, out, kParamStatusWord);
-            return 0;
-        case AVS_GetDeliveryFlag:
-            d->ops.GetParam(d, out, kParamDeliveryFlag);
-            return 0;
-        case AVS_GetFrameSize:
-            d->ops.GetParam(d, out, kParamFrameSize);
-            return 0;
-        case AVS_GetOutputFourcc:
-            d->ops.GetParam(d, out, kParamOutputFourcc);
-            return 0;
-        case AVS_GetAspectRatio:
-            d->ops.GetParam(d, out, kParamAspectRatio);
-            return 0;
-        case AVS_SetPictureBuffer:
-            d->ops.SetParam(d, argument, kParamPictureBuffer);
-            return 0;
-        case AVS_SetOutputPitch:
-            d->ops.SetParam(d, argument, kParamOutputPitch);
-            return 0;
-        case AVS_SetOutputFourcc:
-            d->ops.SetParam(d, argument, kParamOutputFourcc);
+        case AVS_ConvertPictureTo:
+            ConvertPictureTo(d, argument);
             return 0;
         case AVS_ResetDecoder:
         case AVS_ResetDecoderAlias:
             d->ops.Reset(d);
             return 0;
         case AVS_GetStatusAndDelivery:
-            return GetWord(d, kParamDeliveryFlag) | GetWord(d, kParamStatusWord);
-        case AVS_GetSequenceInfo:
-        case AVS_GetSequenceInfoAlias:
-            d->ops.GetParam(d, out, kParamSequenceInfo);
-            return 0;
-        case AVS_ConvertPictureTo:
-            ConvertPictureTo(d, argument);
-            return 0;
+            return GetWord(d, DecoderParam::DeliveryFlag) | GetWord(d, DecoderParam::StatusWord);
         default:
-            return 0;
+            break;
     }
+    for (const ParamRequest& request : kParamRequests) {
+        if (request.code != code) continue;
+        const auto id = static_cast<uint32_t>(request.param);
+        if (request.sets) {
+            d->ops.SetParam(d, argument, id);
+        } else {
+            d->ops.GetParam(d, reinterpret_cast<void*>(argument), id);
+        }
+        break;
+    }
+    return 0;  // unknown requests do nothing
 }
 
 // Done and Free: release the decoder; the record stays valid with slot 13 = 0,
