@@ -5,7 +5,6 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <vector>
 
 #include "avsdec.h"
@@ -33,10 +32,10 @@ uint32_t Query(AVS_Video_stream* s, uint32_t code) {
     return v;
 }
 
-std::string StatusText(AVS_Video_stream* s) {
-    char text[256] = {};
+void StatusText(AVS_Video_stream* s) {
+    char text[64] = {};
     s->Control(s, 0, AVS_GetStatusText, reinterpret_cast<uintptr_t>(text));
-    return text;
+    EXPECT_LT(std::strlen(text), 35u);
 }
 
 Bytes SmallStream() {
@@ -68,52 +67,6 @@ TEST(Stream, FeedStopsOnlyBetweenUnits) {
     EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_SEQUENCE_END);
 }
 
-TEST(Stream, EmptyPieceScansWhatIsHeld) {
-    const Bytes stream = SmallStream();
-    Stream s = Open();
-    EXPECT_EQ(s->Feed(s.get(), stream.data(), 0), 0u);
-    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_NEED_DATA);
-    EXPECT_EQ(s->Feed(s.get(), stream.data(), 40), 37u);  // the sequence header, not yet complete
-    EXPECT_EQ(s->Feed(s.get(), stream.data() + 37, 0), 0u);
-    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_NEED_DATA);
-    AVS_SequenceInfo info{};
-    s->Control(s.get(), 0, AVS_GetSequenceInfo, reinterpret_cast<uintptr_t>(&info));
-    EXPECT_EQ(info.horizontal_size, 208u);
-    EXPECT_EQ(info.vertical_size, 120u);
-}
-
-TEST(Stream, EndOfStreamRunsOnceUntilMoreIsFed) {
-    Stream s = Open();
-    const uint8_t end[] = {0, 0, 1, 0xB1};
-    EXPECT_EQ(s->Feed(s.get(), nullptr, 0), 0u);
-    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_SEQUENCE_END);
-    const std::string text = StatusText(s.get());
-    EXPECT_EQ(s->Feed(s.get(), nullptr, 0), 0u);
-    EXPECT_EQ(StatusText(s.get()), text);
-    EXPECT_EQ(s->Feed(s.get(), end, 4), 4u);  // feeding goes on afterwards
-    EXPECT_EQ(Query(s.get(), AVS_GetStatusWord), AVS_STATUS_IDLE);
-}
-
-TEST(Stream, RequestsWithoutAPictureOrArgumentDoNothing) {
-    Stream s = Open();
-    uint8_t buffer[64] = {};
-    OutputPicture out{};
-    out.width = 16;
-    out.height = 16;
-    out.fourcc = AVS_FOURCC_YV12;
-    for (uint32_t code : {1u, 2u, 3u, 4u, 5u, 7u, 8u, 0x106u, 0x107u, 0x10004u, 0x10007u}) {
-        EXPECT_EQ(s->Control(s.get(), 0, code, 0), 0u) << code;
-    }
-    EXPECT_EQ(s->Control(s.get(), 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(buffer)), 0u);
-    EXPECT_EQ(s->Control(s.get(), 0, AVS_ConvertPictureTo, reinterpret_cast<uintptr_t>(&out)), 0u);
-    EXPECT_EQ(s->Control(s.get(), 0, AVS_GetStatusAndDelivery, 0), 0u);
-    const uint32_t yuyv = 0x56595559;  // "YUYV": known to the size rules only
-    s->Control(s.get(), 0, AVS_SetOutputFourcc, reinterpret_cast<uintptr_t>(&yuyv));
-    EXPECT_EQ(Query(s.get(), AVS_GetOutputFourcc), yuyv);
-    EXPECT_EQ(s->Control(s.get(), 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(buffer)), 0u);
-    EXPECT_EQ(buffer[0], 0);
-}
-
 // Hostile input: random bytes, random bytes full of start codes, truncated and
 // bit-flipped streams, each fed in random pieces with queries in between.
 // Nothing may crash, hang or read outside a buffer (run it under the sanitizers).
@@ -138,6 +91,7 @@ void Hammer(const Bytes& stream, uint32_t seed) {
         }
         StatusText(s.get());
         if (rng() % 64 == 0) s->Control(s.get(), 0, AVS_ResetDecoder, 0);
+        if (rng() % 64 == 0) s->Control(s.get(), 0, rng() % 8, 0);  // queries without a target
     }
     s->Feed(s.get(), nullptr, 0);
 }

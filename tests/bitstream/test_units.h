@@ -1,4 +1,4 @@
-// Helpers for tests that build units bit by bit and feed them to a decoder.
+// Helpers for tests that build units bit by bit and scan streams.
 #pragma once
 
 #include <algorithm>
@@ -17,24 +17,21 @@ namespace avs::test {
 class BitWriter {
   public:
     BitWriter& Bits(uint32_t value, int n) {
-        for (int i = n - 1; i >= 0; --i) Bit((value >> i) & 1u);
+        for (int i = n - 1; i >= 0; --i) {
+            if (count_ % 8 == 0) bytes_.push_back(0);
+            if ((value >> i) & 1u) bytes_.back() |= static_cast<uint8_t>(0x80u >> (count_ % 8));
+            ++count_;
+        }
         return *this;
     }
-    BitWriter& Bit(uint32_t b) {
-        if (count_ % 8 == 0) bytes_.push_back(0);
-        if (b) bytes_.back() |= static_cast<uint8_t>(0x80u >> (count_ % 8));
-        ++count_;
-        return *this;
-    }
-    BitWriter& Ue(uint32_t v) {
-        const uint64_t k = uint64_t{v} + 1;
+    BitWriter& Bit(uint32_t b) { return Bits(b, 1); }
+    BitWriter& Se(int32_t v) {  // codeNum 2|v| - (v > 0), written as ue(v)
+        const uint64_t k = (v > 0 ? 2u * v - 1u : 2u * static_cast<uint32_t>(-v)) + uint64_t{1};
         int z = 0;
         while ((k >> (z + 1)) != 0) ++z;
-        Bits(0, z);
-        return Bits(static_cast<uint32_t>(k), z + 1);
+        return Bits(0, z).Bits(static_cast<uint32_t>(k), z + 1);
     }
-    BitWriter& Se(int32_t v) { return Ue(v > 0 ? 2u * v - 1u : 2u * static_cast<uint32_t>(-v)); }
-    // A 1 and zeros up to the next byte boundary: how headers end before a start code.
+    // A 1 and zeros up to the byte boundary: how a header ends before a start code.
     BitWriter& Stuffing() {
         Bit(1);
         while (count_ % 8 != 0) Bit(0);
@@ -44,7 +41,6 @@ class BitWriter {
         for (uint8_t b : bytes) Bits(b, 8);
         return *this;
     }
-    uint32_t BitCount() const { return count_; }
     const std::vector<uint8_t>& Data() const { return bytes_; }
 
   private:
@@ -52,11 +48,8 @@ class BitWriter {
     uint32_t count_ = 0;
 };
 
-// Starts a unit: the start code prefix and value byte.
 inline BitWriter StartCode(uint8_t value) {
-    BitWriter w;
-    w.Bytes({0, 0, 1, value});
-    return w;
+    return BitWriter().Bytes({0, 0, 1, value});
 }
 
 // A unit's bytes followed by the zero padding every parser may read.
@@ -79,7 +72,6 @@ struct DecoderDeleter {
 };
 using DecoderPtr = std::unique_ptr<AvsDecoder, DecoderDeleter>;
 
-// A created and initialised decoder.
 inline DecoderPtr NewDecoder() {
     DecoderPtr d(CreateDecoder());
     if (d) d->ops.Init(d.get());
@@ -93,42 +85,32 @@ struct ParseCall {
     std::string text;
 };
 
-// Presents a stream to Parse as a host and the feed loop do: each call offers
-// the bytes from the first one not taken yet, and Parse runs again on the rest
-// of the piece after a complete or rejected unit. Complete units are recorded
-// and dropped, as the decode driver drops every unit it is handed.
+// Offers a stream to Parse as a host and the feed loop do: each call offers
+// bytes from the first one not taken yet, and Parse runs again on the rest of
+// the piece after a complete or rejected unit. Complete units are recorded and
+// dropped, as the decode driver drops every unit it is handed.
 class ScanHost {
   public:
     explicit ScanHost(std::vector<uint8_t> stream)
         : stream_(std::move(stream)), decoder_(NewDecoder()), ctx_(*decoder_->context) {}
 
-    // One host call offering `length` bytes (fewer at the stream's end).
-    // Returns the bytes taken.
+    // One call offering `length` bytes (fewer at the stream's end); returns the bytes taken.
     size_t Call(size_t length) {
-        length = std::min(length, stream_.size() - pos_);
         const size_t start = pos_;
-        const uint8_t* data = stream_.data() + pos_;
-        auto remaining = static_cast<uint32_t>(length);
-        for (;;) {
+        auto remaining = static_cast<uint32_t>(std::min(length, stream_.size() - pos_));
+        do {
             uint32_t taken = 0;
-            const int32_t r = Parse(ctx_, data, remaining, &taken);
+            const int32_t r = Parse(ctx_, stream_.data() + pos_, remaining, &taken);
             calls.push_back({r, taken, ctx_.statusWord, ctx_.statusText});
-            data += taken;
             remaining -= taken;
             pos_ += taken;
+            if (r == 0) break;
             if (r == 1) {
                 units.emplace_back(ctx_.readPos, ctx_.readPos + ctx_.heldCount);
                 ctx_.heldCount = 0;
             }
-            if (r == 0 || remaining == 0) break;
-        }
+        } while (remaining > 0);
         return pos_ - start;
-    }
-
-    // Offers pieces of the given lengths, then the rest of the stream.
-    void CallInPieces(const std::vector<size_t>& lengths) {
-        for (size_t n : lengths) Call(n);
-        Call(stream_.size());
     }
 
     size_t Position() const { return pos_; }
