@@ -88,9 +88,10 @@ ScanResult ScanUnit(DecoderContext& ctx, const uint8_t* d, uint32_t total, uint3
     const uint32_t s = FindStartCode(d, 0, total, [](uint8_t) { return true; });
     if (s == total) return {more ? Scan::NeedMore : Scan::NoPrefix, total - 3, 0};
 
+    // Only the first unit can be the one held; the ones after it are new.
     const bool resume = s == 0 && held >= 4;
     uint32_t from = resume ? held - 3 : 0;
-    const uint32_t keep = resume ? held : 0;
+    uint32_t keep = resume ? held : 0;
     uint32_t a = s + 3;
     for (;;) {
         const uint8_t v = d[a];
@@ -132,6 +133,7 @@ ScanResult ScanUnit(DecoderContext& ctx, const uint8_t* d, uint32_t total, uint3
                     user ? "User data header succesfully read" : "Extension saccesfully read");
                 a += end.length + 3;
                 from = 0;
+                keep = 0;
                 continue;
             }
             default:
