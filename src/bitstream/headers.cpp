@@ -97,8 +97,9 @@ void ParseIPictureHeader(BitReader& br, const SequenceHeader& seq, PictureHeader
     // Streams carry one of two I picture header syntaxes: with or without a
     // marker bit before picture_distance. Parse both and keep the one that
     // ends exactly in the stuffing before the first slice and, in a
-    // progressive sequence, has a progressive frame; when both or neither
-    // fit, the compact syntax wins.
+    // progressive sequence, has a progressive frame. A stream keeps one
+    // syntax, so when both or neither fit, the previous I picture's choice
+    // stands (the compact syntax for a stream's first picture).
     const uint32_t unitLength = br.UnitLength();
     const auto fits = [&](const PictureHeader& h, uint32_t end) {
         return FollowedByStuffing(br, end, unitLength) &&
@@ -113,8 +114,9 @@ void ParseIPictureHeader(BitReader& br, const SequenceHeader& seq, PictureHeader
     const uint32_t markedEnd = br.pos;
     const uint32_t markerPos = kHeaderStart + 17 + (marked.time_code_flag != 0 ? 24 : 0);
 
-    const bool useMarker =
-        BitAt(br, markerPos) && fits(marked, markedEnd) && !fits(compact, compactEnd);
+    const bool markerFits = BitAt(br, markerPos) && fits(marked, markedEnd);
+    const bool compactFits = fits(compact, compactEnd);
+    const bool useMarker = markerFits != compactFits ? markerFits : pic.markerSyntax;
     pic = useMarker ? marked : compact;
     br.pos = useMarker ? markedEnd : compactEnd;
 }

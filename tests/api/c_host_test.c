@@ -75,8 +75,7 @@ static void SequenceHeader(const uint8_t* stream) {
     CHECK(Query(s, AVS_GetOutputFourcc) == AVS_FOURCC_BGR3);
     size = Query(s, AVS_GetFrameSize);
     /* The size factor comes with the frame store; until it lands it reads 0. */
-    CHECK(size == 6 * 144 * 176 / 2 || size == 0);
-    if (size == 0) fprintf(stderr, "note: frame size factor not available yet\n");
+    CHECK(size == 6 * 144 * 176 / 2);
 
     s->Control(s, 0, AVS_ResetDecoder, 0);
     CHECK(Query(s, AVS_GetOutputFourcc) == AVS_FOURCC_YV12);

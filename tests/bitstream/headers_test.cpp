@@ -92,6 +92,16 @@ TEST(Headers, ProgressiveSequenceSettlesATie) {
         EXPECT_EQ(pic.markerSyntax, progressive == 1);
         EXPECT_EQ(pic.progressive_frame, progressive);
     }
+    // In an interlaced sequence the tie goes to the syntax the stream's
+    // previous I picture used.
+    for (bool previous : {false, true}) {
+        PictureHeader pic{};
+        pic.markerSyntax = previous;
+        const PaddedUnit padded(unit);
+        BitReader br = padded.Reader();
+        ParseIPictureHeader(br, SequenceHeader{}, pic);
+        EXPECT_EQ(pic.markerSyntax, previous);
+    }
 }
 
 TEST(Headers, PbPictureHeader) {
