@@ -23,8 +23,9 @@ struct BandPlan {
 
 BandPlan PlanBands(uint32_t rows, uint32_t processors);
 
-// One worker thread and what it needs to run one band.
-struct ConversionWorker {
+// One worker thread and what it needs to run one band. Each record has its
+// own cache lines: the caller writes one while another worker runs.
+struct alignas(64) ConversionWorker {
     static constexpr uint32_t kCommandQuit = 1;
     static constexpr uint32_t kCommandRun = 2;
 
