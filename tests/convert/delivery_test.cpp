@@ -3,10 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
+#include <thread>
 
 #include "convert/convert.h"
 #include "convert/convert_test_util.h"
+#include "convert/shared_pool.h"
+#include "platform/threads.h"
 
 namespace avs {
 namespace {
@@ -239,21 +243,69 @@ TEST(Delivery, UnknownFourccWritesNothing) {
     }
 }
 
+std::vector<uint8_t> ExpectedBgr4(const PictureBuffer& pic) {
+    std::vector<uint8_t> want(size_t{pic.width} * pic.height * 4);
+    for (uint32_t r = 0; r < pic.height; ++r) {
+        const auto row = ExpectedRow(pic, AVS_FOURCC_BGR4, r);
+        std::copy(row.begin(), row.end(), want.begin() + size_t{r} * pic.width * 4);
+    }
+    return want;
+}
+
 // A 1080-row picture converts in bands on the shared workers; the result is
 // the same as for any other split, and repeated deliveries reuse the pool.
 TEST(Delivery, LargePictureThroughTheWorkers) {
     std::mt19937 rng(10);
     const PictureBuffer pic(1920, 1080, rng);
-    std::vector<uint8_t> got(1920 * 1080 * 4), want(1920 * 1080 * 4);
-    for (uint32_t r = 0; r < 1080; ++r) {
-        const auto row = ExpectedRow(pic, AVS_FOURCC_BGR4, r);
-        std::copy(row.begin(), row.end(), want.begin() + size_t{r} * 1920 * 4);
-    }
+    const std::vector<uint8_t> want = ExpectedBgr4(pic);
+    std::vector<uint8_t> got(want.size());
     for (int run = 0; run < 3; ++run) {
         std::fill(got.begin(), got.end(), 0);
         DeliverToBuffer(got.data(), pic.bytes.data(), 1920, 1080, AVS_FOURCC_BGR4, -1920 * 4);
         EXPECT_TRUE(got == want) << "run " << run;
     }
+}
+
+// While one conversion holds the workers, another converts on its own thread.
+TEST(Delivery, ConvertsWhileAnotherConversionHoldsTheWorkers) {
+    std::mt19937 rng(11);
+    const PictureBuffer pic(64, 48, rng);
+    const std::vector<uint8_t> want = ExpectedBgr4(pic);
+    Event held(true, false), release(true, false);
+    std::thread holder([&] {
+        SharedPoolLease lease;
+        held.Set();
+        release.Wait(kWaitInfinite);
+    });
+    held.Wait(kWaitInfinite);
+    std::vector<uint8_t> got(want.size());
+    DeliverToBuffer(got.data(), pic.bytes.data(), 64, 48, AVS_FOURCC_BGR4, -64 * 4);
+    release.Set();
+    holder.join();
+    EXPECT_TRUE(got == want);
+}
+
+// Streams on different threads deliver at the same time.
+TEST(Delivery, ConcurrentStreams) {
+    std::mt19937 rng(12);
+    const PictureBuffer a(96, 64, rng), b(48, 96, rng);
+    const std::vector<uint8_t> wantA = ExpectedBgr4(a), wantB = ExpectedBgr4(b);
+    const auto stream = [](const PictureBuffer& pic, const std::vector<uint8_t>& want, int* bad) {
+        std::vector<uint8_t> got(want.size());
+        for (int i = 0; i < 20; ++i) {
+            std::fill(got.begin(), got.end(), 0);
+            DeliverToBuffer(got.data(), pic.bytes.data(), pic.width, pic.height, AVS_FOURCC_BGR4,
+                            -static_cast<int32_t>(pic.width * 4));
+            if (got != want) ++*bad;
+        }
+    };
+    int badA = 0, badB = 0;
+    std::thread first(stream, std::cref(a), std::cref(wantA), &badA);
+    std::thread second(stream, std::cref(b), std::cref(wantB), &badB);
+    first.join();
+    second.join();
+    EXPECT_EQ(badA, 0);
+    EXPECT_EQ(badB, 0);
 }
 
 }  // namespace
