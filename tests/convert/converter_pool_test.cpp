@@ -6,7 +6,6 @@
 #include <mutex>
 #include <stdexcept>
 #include <thread>
-#include <tuple>
 #include <vector>
 
 #include "convert/colour_converter.h"
@@ -19,28 +18,6 @@ namespace {
 
 using test::Canvas;
 using test::SourcePicture;
-
-// --- The band arithmetic ----------------------------------------------------
-
-struct PlanCase {
-    uint32_t rows, processors;
-    BandPlan want;
-};
-constexpr PlanCase kPlanCases[] = {
-    {576, 4, {4, 144, 0}},                      // the caller only waits
-    {100, 8, {8, 12, 4}},                       // the caller converts the last 4 rows
-    {6, 2, {1, 4, 2}},      {3, 2, {0, 0, 3}},  // fewer than 4 rows: no pool
-    {1080, 2, {2, 540, 0}}, {1088, 3, {3, 360, 8}}, {7, 1, {1, 4, 3}},
-};
-
-TEST(ConverterPool, BandPlans) {
-    for (const PlanCase& c : kPlanCases) {
-        const BandPlan got = PlanBands(c.rows, c.processors);
-        EXPECT_EQ(got.workers, c.want.workers) << c.rows << " rows on " << c.processors;
-        EXPECT_EQ(got.bandHeight, c.want.bandHeight) << c.rows << " rows on " << c.processors;
-        EXPECT_EQ(got.remainder, c.want.remainder) << c.rows << " rows on " << c.processors;
-    }
-}
 
 // --- Which thread converts which rows ---------------------------------------
 
@@ -70,38 +47,24 @@ void RecordBand(const ConversionParams& block) {
                                std::this_thread::get_id()});
 }
 
+// Expected: `workers` bands of `band` rows from the top on worker threads,
+// then `remainder` rows on the caller's thread.
 struct SplitCase {
     const char* name;
     uint32_t rows, processors;
     bool threadsAllowed;
-    // Expected calls as (first row, rows, on the caller's thread).
-    std::vector<std::tuple<ptrdiff_t, uint32_t, bool>> bands;
+    uint32_t workers, band, remainder;
 };
 
 TEST(ConverterPool, BandsGoToWorkersAndTheRemainderToTheCaller) {
-    const std::vector<SplitCase> cases = {
-        {"576 on 4",
-         576,
-         4,
-         true,
-         {{0, 144, false}, {144, 144, false}, {288, 144, false}, {432, 144, false}}},
-        {"100 on 8",
-         100,
-         8,
-         true,
-         {{0, 12, false},
-          {12, 12, false},
-          {24, 12, false},
-          {36, 12, false},
-          {48, 12, false},
-          {60, 12, false},
-          {72, 12, false},
-          {84, 12, false},
-          {96, 4, true}}},
-        {"6 on 2", 6, 2, true, {{0, 4, false}, {4, 2, true}}},
-        {"3 on 2", 3, 2, true, {{0, 3, true}}},
-        {"single processor", 576, 1, true, {{0, 576, true}}},
-        {"threads not allowed", 576, 4, false, {{0, 576, true}}},
+    const SplitCase cases[] = {
+        {"576 on 4", 576, 4, true, 4, 144, 0},  // the caller only waits
+        {"100 on 8", 100, 8, true, 8, 12, 4},
+        {"6 on 2", 6, 2, true, 1, 4, 2},
+        {"3 on 2", 3, 2, true, 0, 0, 3},  // fewer than 4 rows: no threads
+        {"1088 on 3", 1088, 3, true, 3, 360, 8},
+        {"single processor", 576, 1, true, 0, 0, 576},
+        {"threads not allowed", 576, 4, false, 0, 0, 576},
     };
     std::vector<uint8_t> y(16 * 576), u(8 * 288), dst(16 * 576), dstU(8 * 288);
     for (const SplitCase& c : cases) {
@@ -129,14 +92,15 @@ TEST(ConverterPool, BandsGoToWorkersAndTheRemainderToTheCaller) {
         // Without features the level stays 0, so RunConversion keeps this kernel.
         converter.bandKernel = RecordBand;
         RunConversion(converter, block);
-        ASSERT_EQ(gRecorder.calls.size(), c.bands.size());
+        ASSERT_EQ(gRecorder.calls.size(), c.workers + (c.remainder != 0));
         std::sort(gRecorder.calls.begin(), gRecorder.calls.end(),
                   [](const BandCall& a, const BandCall& b) { return a.firstRow < b.firstRow; });
-        for (size_t i = 0; i < c.bands.size(); ++i) {
+        for (uint32_t i = 0; i < gRecorder.calls.size(); ++i) {
             const BandCall& call = gRecorder.calls[i];
-            const auto& [first, rows, onCaller] = c.bands[i];
+            const bool onCaller = i == c.workers;
+            const ptrdiff_t first = i * c.band;
             EXPECT_EQ(call.firstRow, first) << "band " << i;
-            EXPECT_EQ(call.rows, rows) << "band " << i;
+            EXPECT_EQ(call.rows, onCaller ? c.remainder : c.band) << "band " << i;
             EXPECT_EQ(call.chromaRow, first / 2) << "band " << i;
             EXPECT_EQ(call.dstRow, first) << "band " << i;
             EXPECT_EQ(call.dstChromaRow, first / 2) << "band " << i;
@@ -188,20 +152,18 @@ TEST(ConverterPool, BandsConvertTheSameBytesAsOnePass) {
                     SCOPED_TRACE(std::string(m.name) + " " + std::to_string(rows) + " rows on " +
                                  std::to_string(processors) + " sign " + std::to_string(sign));
                     const SourcePicture pic(22, rows, 2, rng);
-                    ColourConverter single, banded;
-                    single.features = banded.features = DetectCpuFeatures();
-                    banded.pool = &pool;
-                    ASSERT_TRUE(ConfigureConverter(single, 0, m.mode, false));
-                    ASSERT_TRUE(ConfigureConverter(banded, 0, m.mode, true));
+                    ColourConverter converter;
+                    converter.features = DetectCpuFeatures();
+                    converter.pool = &pool;
+                    ASSERT_TRUE(ConfigureConverter(converter, 0, m.mode, false));
                     Destination want(22, rows, m, sign), got(22, rows, m, sign);
-                    ConversionParams block = pic.Block();
-                    block.bitsPerPixel = m.bitsPerPixel;
-                    want.Place(block, rows);
-                    RunConversion(single, block);
-                    block = pic.Block();
-                    block.bitsPerPixel = m.bitsPerPixel;
-                    got.Place(block, rows);
-                    RunConversion(banded, block);
+                    for (Destination* d : {&want, &got}) {  // one pass, then bands
+                        ConversionParams block = pic.Block();
+                        block.bitsPerPixel = m.bitsPerPixel;
+                        d->Place(block, rows);
+                        RunConversion(converter, block);
+                        converter.threadsAllowed = true;
+                    }
                     EXPECT_TRUE(want == got);
                 }
             }

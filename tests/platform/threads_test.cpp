@@ -11,7 +11,7 @@ TEST(Threads, ProcessorCountIsAtLeastOne) {
     EXPECT_GE(ProcessorCount(), 1u);
 }
 
-TEST(Threads, AutoResetEventReleasesOneWaitPerSet) {
+TEST(Threads, EventsAutoAndManualReset) {
     Event event(false, true);  // created signalled
     EXPECT_EQ(event.Wait(0), 0u);
     EXPECT_EQ(event.Wait(0), kWaitTimeout);  // the first wait consumed it
@@ -22,16 +22,13 @@ TEST(Threads, AutoResetEventReleasesOneWaitPerSet) {
     event.Set();
     event.Reset();
     EXPECT_EQ(event.Wait(0), kWaitTimeout);
-}
 
-TEST(Threads, ManualResetEventStaysSetUntilReset) {
-    Event event(true, false);
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
-    event.Set();
-    EXPECT_EQ(event.Wait(0), 0u);
-    EXPECT_EQ(event.Wait(kWaitInfinite), 0u);
-    event.Reset();
-    EXPECT_EQ(event.Wait(0), kWaitTimeout);
+    Event manual(true, false);  // stays set until reset
+    manual.Set();
+    EXPECT_EQ(manual.Wait(0), 0u);
+    EXPECT_EQ(manual.Wait(kWaitInfinite), 0u);
+    manual.Reset();
+    EXPECT_EQ(manual.Wait(0), kWaitTimeout);
 }
 
 // A ping-pong between two threads over two auto-reset events: every Set
