@@ -1,6 +1,11 @@
 // AVX2 row operations: 32 pixels (16 pairs) per step. Each 128-bit lane works
 // on 16 consecutive pixels exactly as the SSE2 step does; the lanes are put
 // back in memory order only at the store.
+//
+// Everything this file defines is its own (the anonymous namespace, the AVX2
+// rows and their band instantiations): an inline function shared with other
+// files could be emitted here with AVX2 instructions and chosen by the linker
+// for everyone.
 #include <immintrin.h>
 
 #include "convert/x86/convert_x86.h"
