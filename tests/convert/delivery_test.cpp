@@ -5,10 +5,19 @@
 #include <string>
 #include <thread>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include "convert/convert.h"
 #include "convert/convert_test_util.h"
 #include "convert/shared_pool.h"
 #include "platform/threads.h"
+
+#if defined(__has_feature)
+#if __has_feature(thread_sanitizer)
+#define AVSDEC_CLANG_TSAN 1
+#endif
+#endif
 
 namespace avs {
 namespace {
@@ -236,6 +245,30 @@ TEST(Delivery, ConversionsOnSeveralThreads) {
     for (int i = 0; i < 20; ++i) EXPECT_TRUE(deliver(a) == wantA);
     other.join();
     EXPECT_EQ(bad, 0);
+}
+
+// A child made by fork() has none of its parent's workers; it must still
+// convert (with workers of its own) instead of waiting for them forever.
+TEST(Delivery, ForkedChildConverts) {
+#if defined(__SANITIZE_THREAD__) || defined(AVSDEC_CLANG_TSAN)
+    GTEST_SKIP() << "ThreadSanitizer does not follow fork() of a threaded process";
+#endif
+    std::mt19937 rng(13);
+    const PictureBuffer pic(64, 64, rng);
+    const std::vector<uint8_t> want = ExpectedBgr4(pic);
+    std::vector<uint8_t> got(want.size());
+    DeliverToBuffer(got.data(), pic.bytes.data(), 64, 64, AVS_FOURCC_BGR4, -256);  // workers run
+    const pid_t child = fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+        alarm(20);  // a hang ends the child with a signal
+        std::fill(got.begin(), got.end(), 0);
+        DeliverToBuffer(got.data(), pic.bytes.data(), 64, 64, AVS_FOURCC_BGR4, -256);
+        _exit(got == want ? 0 : 1);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "status " << status;
 }
 
 }  // namespace
