@@ -1,9 +1,125 @@
-// PLACEHOLDER: replaced by the output-conversion work.
 #include "convert/convert.h"
 
-namespace avs {
+#include <cstddef>
+#include <cstdlib>
 
-void DeliverPicture(const OutputPicture&, const uint8_t*, uint32_t) {}
-void DeliverToBuffer(uint8_t*, const uint8_t*, uint32_t, uint32_t, uint32_t, int32_t) {}
+#include "convert/colour_converter.h"
+#include "convert/shared_pool.h"
+#include "platform/cpu_features.h"
+
+namespace avs {
+namespace {
+
+struct OutputLayout {
+    uint32_t fourcc;
+    uint32_t mode;
+    uint32_t bitsPerPixel;
+};
+
+constexpr OutputLayout kLayouts[] = {
+    {AVS_FOURCC_UYVY, kModeUyvy, 16}, {AVS_FOURCC_YUY2, kModeYuy2, 16},
+    {AVS_FOURCC_YV12, kModeYv12, 12}, {AVS_FOURCC_BGR4, kModeBgr4, 32},
+    {AVS_FOURCC_BGR3, kModeBgr3, 24},
+};
+
+const OutputLayout* FindLayout(uint32_t fourcc) {
+    for (const OutputLayout& layout : kLayouts) {
+        if (layout.fourcc == fourcc) return &layout;
+    }
+    return nullptr;
+}
+
+// The picture buffer: Y, then V (Cr) at W*H, then U (Cb) at W*H + W*H/4.
+ConversionParams SourceBlock(const uint8_t* source, uint32_t width, uint32_t height,
+                             const OutputLayout& layout) {
+    const size_t area = static_cast<size_t>(width) * height;
+    ConversionParams block{};
+    block.srcY = source;
+    block.srcU = source + area + area / 4;
+    block.srcV = source + area;
+    block.width = width;
+    block.rows = height;
+    block.srcYPitch = width;
+    block.srcUPitch = width / 2;
+    block.srcVPitch = width / 2;
+    block.bitsPerPixel = layout.bitsPerPixel;
+    return block;
+}
+
+// BGR rows go bottom-up for a positive pitch: the first row is the last in
+// memory.
+void PlaceBgr(ConversionParams& block, uint8_t* plane, ptrdiff_t pitch) {
+    block.dstPitch = -pitch;
+    block.dst = pitch <= 0 ? plane : plane + static_cast<ptrdiff_t>(block.rows - 1) * pitch;
+}
+
+uint32_t Features() {
+    static const uint32_t features = DetectCpuFeatures();
+    return features;
+}
+
+void Convert(const OutputLayout& layout, ConversionParams& block) {
+    SharedPoolLease lease;
+    ColourConverter converter;
+    converter.features = Features();
+    converter.pool = lease.pool();
+    if (ConfigureConverter(converter, 0, layout.mode, true)) RunConversion(converter, block);
+}
+
+bool IsBgr(const OutputLayout& layout) {
+    return layout.mode == kModeBgr3 || layout.mode == kModeBgr4;
+}
+
+}  // namespace
+
+void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fourcc) {
+    const OutputLayout* layout = FindLayout(fourcc);
+    if (layout == nullptr || out.width == 0 || out.height == 0 || out.width > UINT32_MAX ||
+        out.height > UINT32_MAX) {
+        return;
+    }
+    ConversionParams block = SourceBlock(source, static_cast<uint32_t>(out.width),
+                                         static_cast<uint32_t>(out.height), *layout);
+    if (layout->mode == kModeYv12) {
+        // The descriptor's planes are in YV12 order: V before U.
+        block.dst = out.plane[0];
+        block.dstV = out.plane[1];
+        block.dstU = out.plane[2];
+        block.dstPitch = out.pitch[0];
+        block.dstVPitch = out.pitch[1];
+        block.dstUPitch = out.pitch[2];
+    } else if (IsBgr(*layout)) {
+        PlaceBgr(block, out.plane[0], out.pitch[0]);
+    } else {
+        block.dst = out.plane[0];
+        block.dstPitch = out.pitch[0];
+    }
+    Convert(*layout, block);
+}
+
+void DeliverToBuffer(uint8_t* destination, const uint8_t* source, uint32_t width, uint32_t height,
+                     uint32_t fourcc, int32_t pitch) {
+    const OutputLayout* layout = FindLayout(fourcc);
+    if (layout == nullptr || width == 0 || height == 0) return;
+    ConversionParams block = SourceBlock(source, width, height, *layout);
+    const ptrdiff_t signedPitch = pitch;
+    const ptrdiff_t absPitch = std::abs(signedPitch);
+    if (layout->mode == kModeYv12) {
+        // Always top-down, planes back to back in YV12 order.
+        const ptrdiff_t lumaBytes = absPitch * height;
+        block.dst = destination;
+        block.dstPitch = absPitch;
+        block.dstV = destination + lumaBytes;
+        block.dstU = destination + lumaBytes + lumaBytes / 4;
+        block.dstUPitch = absPitch / 2;
+        block.dstVPitch = absPitch / 2;
+    } else if (IsBgr(*layout)) {
+        PlaceBgr(block, destination, signedPitch);
+    } else {
+        block.dst = destination;
+        block.dstPitch = absPitch;
+    }
+    Convert(*layout, block);
+}
 
 }  // namespace avs

@@ -1,5 +1,7 @@
 // Output conversion of the picture buffer (planar 4:2:0, YV12 order) into the
-// host's layout.
+// host's layout: "YV12", "YUY2", "UYVY", "BGR3" or "BGR4". Any other FourCC
+// writes nothing. Rows are converted in bands on the process-wide workers
+// (convert/shared_pool.h) and both calls return when every row is written.
 #pragma once
 
 #include <cstdint>
@@ -9,9 +11,13 @@
 namespace avs {
 
 // Converts into the host's descriptor; the FourCC is the descriptor's word 2.
+// The descriptor's width and height must not exceed the picture's. A positive
+// BGR pitch writes the picture bottom-up.
 void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fourcc);
-// Converts into one host buffer with the given pitch.
-void DeliverToBuffer(uint8_t* destination, const uint8_t* source, uint32_t width,
-                     uint32_t height, uint32_t fourcc, int32_t pitch);
+// Converts into one host buffer with the given pitch. "YV12" is written
+// top-down with |pitch| whatever its sign; a positive BGR pitch writes the
+// picture bottom-up.
+void DeliverToBuffer(uint8_t* destination, const uint8_t* source, uint32_t width, uint32_t height,
+                     uint32_t fourcc, int32_t pitch);
 
 }  // namespace avs

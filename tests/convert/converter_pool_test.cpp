@@ -1,0 +1,208 @@
+#include "convert/converter_pool.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <mutex>
+#include <stdexcept>
+#include <thread>
+#include <vector>
+
+#include "convert/colour_converter.h"
+#include "convert/convert_kernels.h"
+#include "convert/convert_test_util.h"
+#include "platform/cpu_features.h"
+
+namespace avs {
+namespace {
+
+using test::Canvas;
+using test::SourcePicture;
+
+// --- Which thread converts which rows ---------------------------------------
+
+// A band kernel that records the rows each call was given and where it ran.
+struct BandCall {
+    ptrdiff_t firstRow;
+    uint32_t rows;
+    ptrdiff_t chromaRow, dstRow, dstChromaRow;
+    std::thread::id thread;
+};
+
+struct Recorder {
+    std::mutex mutex;
+    const uint8_t* srcY = nullptr;
+    const uint8_t* srcU = nullptr;
+    const uint8_t* dst = nullptr;
+    const uint8_t* dstU = nullptr;
+    std::vector<BandCall> calls;
+} gRecorder;
+
+void RecordBand(const ConversionParams& block) {
+    std::lock_guard lock(gRecorder.mutex);
+    gRecorder.calls.push_back({(block.srcY - gRecorder.srcY) / block.srcYPitch, block.rows,
+                               (block.srcU - gRecorder.srcU) / block.srcUPitch,
+                               (block.dst - gRecorder.dst) / block.dstPitch,
+                               (block.dstU - gRecorder.dstU) / block.dstUPitch,
+                               std::this_thread::get_id()});
+}
+
+// Expected: `workers` bands of `band` rows from the top on worker threads,
+// then `remainder` rows on the caller's thread.
+struct SplitCase {
+    const char* name;
+    uint32_t rows, processors;
+    bool threadsAllowed;
+    uint32_t workers, band, remainder;
+};
+
+TEST(ConverterPool, BandsGoToWorkersAndTheRemainderToTheCaller) {
+    const SplitCase cases[] = {
+        {"576 on 4", 576, 4, true, 4, 144, 0},  // the caller only waits
+        {"100 on 8", 100, 8, true, 8, 12, 4},
+        {"6 on 2", 6, 2, true, 1, 4, 2},
+        {"3 on 2", 3, 2, true, 0, 0, 3},  // fewer than 4 rows: no threads
+        {"1088 on 3", 1088, 3, true, 3, 360, 8},
+        {"single processor", 576, 1, true, 0, 0, 576},
+        {"threads not allowed", 576, 4, false, 0, 0, 576},
+    };
+    std::vector<uint8_t> y(16 * 576), u(8 * 288), dst(16 * 576), dstU(8 * 288);
+    for (const SplitCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        ConverterPool pool(c.processors);
+        ColourConverter converter;
+        converter.pool = &pool;
+        ASSERT_TRUE(ConfigureConverter(converter, 0, kModeYv12, c.threadsAllowed));
+        ConversionParams block{};
+        block.srcY = y.data() + 15 * 575;  // a negative pitch: rows go upward
+        block.srcU = block.srcV = u.data();
+        block.dst = dst.data();
+        block.dstU = block.dstV = dstU.data();
+        block.width = 16;
+        block.rows = c.rows;
+        block.srcYPitch = -15;
+        block.srcUPitch = block.srcVPitch = 8;
+        block.dstPitch = 16;
+        block.dstUPitch = block.dstVPitch = 8;
+        gRecorder.srcY = block.srcY;
+        gRecorder.srcU = block.srcU;
+        gRecorder.dst = block.dst;
+        gRecorder.dstU = block.dstU;
+        gRecorder.calls.clear();
+        // Without features the level stays 0, so RunConversion keeps this kernel.
+        converter.bandKernel = RecordBand;
+        RunConversion(converter, block);
+        ASSERT_EQ(gRecorder.calls.size(), c.workers + (c.remainder != 0));
+        std::sort(gRecorder.calls.begin(), gRecorder.calls.end(),
+                  [](const BandCall& a, const BandCall& b) { return a.firstRow < b.firstRow; });
+        for (uint32_t i = 0; i < gRecorder.calls.size(); ++i) {
+            const BandCall& call = gRecorder.calls[i];
+            const bool onCaller = i == c.workers;
+            const ptrdiff_t first = i * c.band;
+            EXPECT_EQ(call.firstRow, first) << "band " << i;
+            EXPECT_EQ(call.rows, onCaller ? c.remainder : c.band) << "band " << i;
+            EXPECT_EQ(call.chromaRow, first / 2) << "band " << i;
+            EXPECT_EQ(call.dstRow, first) << "band " << i;
+            EXPECT_EQ(call.dstChromaRow, first / 2) << "band " << i;
+            EXPECT_EQ(call.thread == std::this_thread::get_id(), onCaller) << "band " << i;
+        }
+    }
+}
+
+// --- Bands convert exactly what one pass converts ---------------------------
+
+struct ModeCase {
+    const char* name;
+    uint32_t mode;
+    uint32_t bitsPerPixel;
+};
+constexpr ModeCase kModes[] = {{"UYVY", kModeUyvy, 16},
+                               {"YUY2", kModeYuy2, 16},
+                               {"YV12", kModeYv12, 12},
+                               {"BGR4", kModeBgr4, 32},
+                               {"BGR3", kModeBgr3, 24}};
+
+struct Destination {
+    Canvas plane, u, v;
+    Destination(uint32_t width, uint32_t rows, const ModeCase& m, ptrdiff_t sign)
+        : plane(rows, sign * static_cast<ptrdiff_t>(width * m.bitsPerPixel / 8 + 7)),
+          u(rows / 2 + 1, width / 2 + 3),
+          v(rows / 2 + 1, width / 2 + 3) {}
+    void Place(ConversionParams& block, uint32_t rows) {
+        block.dst = plane.Origin(rows);
+        block.dstPitch = plane.pitch;
+        block.dstU = u.Origin(rows / 2 + 1);
+        block.dstV = v.Origin(rows / 2 + 1);
+        block.dstUPitch = u.pitch;
+        block.dstVPitch = v.pitch;
+    }
+    bool operator==(const Destination& o) const {
+        return plane.bytes == o.plane.bytes && u.bytes == o.u.bytes && v.bytes == o.v.bytes;
+    }
+};
+
+TEST(ConverterPool, BandsConvertTheSameBytesAsOnePass) {
+    std::mt19937 rng(3);
+    for (const ModeCase& m : kModes) {
+        for (uint32_t processors : {2u, 3u, 4u, 8u}) {
+            ConverterPool pool(processors);
+            // Changing row counts rebuild the pool; the same count reuses it.
+            for (uint32_t rows : {576u, 100u, 6u, 3u, 17u, 576u, 34u}) {
+                for (ptrdiff_t sign : {1, -1}) {
+                    SCOPED_TRACE(std::string(m.name) + " " + std::to_string(rows) + " rows on " +
+                                 std::to_string(processors) + " sign " + std::to_string(sign));
+                    const SourcePicture pic(22, rows, 2, rng);
+                    ColourConverter converter;
+                    converter.features = DetectCpuFeatures();
+                    converter.pool = &pool;
+                    ASSERT_TRUE(ConfigureConverter(converter, 0, m.mode, false));
+                    Destination want(22, rows, m, sign), got(22, rows, m, sign);
+                    for (Destination* d : {&want, &got}) {  // one pass, then bands
+                        ConversionParams block = pic.Block();
+                        block.bitsPerPixel = m.bitsPerPixel;
+                        d->Place(block, rows);
+                        RunConversion(converter, block);
+                        converter.threadsAllowed = true;
+                    }
+                    EXPECT_TRUE(want == got);
+                }
+            }
+        }
+    }
+}
+
+// --- A kernel that throws ---------------------------------------------------
+
+const uint8_t* gThrowAt = nullptr;
+
+void ThrowOnOneBand(const ConversionParams& block) {
+    if (block.srcY == gThrowAt) throw std::runtime_error("band failed");
+    for (uint32_t r = 0; r < block.rows; ++r) block.dst[r * block.dstPitch] = 1;
+}
+
+TEST(ConverterPool, AKernelThatThrowsStillLetsTheRunFinish) {
+    std::vector<uint8_t> y(100), dst(100, 0);
+    ConverterPool pool(8);
+    ConversionParams block{};
+    block.srcY = block.srcU = block.srcV = y.data();
+    block.dst = dst.data();
+    block.rows = 100;
+    block.srcYPitch = block.dstPitch = 1;
+    const BandKernelFn kernel = ThrowOnOneBand;
+    for (int run = 0; run < 3; ++run) {  // the workers survive it
+        std::fill(dst.begin(), dst.end(), 0);
+        gThrowAt = y.data() + 12 * (run + 1);  // one worker's band
+        pool.RunBands(block, &kernel, false);
+        for (int r = 0; r < 100; ++r) {
+            const bool failedBand = r >= 12 * (run + 1) && r < 12 * (run + 2);
+            EXPECT_EQ(dst[r], failedBand ? 0 : 1) << "run " << run << " row " << r;
+        }
+    }
+    gThrowAt = y.data() + 96;  // the caller's remainder band
+    std::fill(dst.begin(), dst.end(), 0);
+    pool.RunBands(block, &kernel, false);
+    for (int r = 0; r < 100; ++r) EXPECT_EQ(dst[r], r < 96 ? 1 : 0) << "row " << r;
+}
+
+}  // namespace
+}  // namespace avs
