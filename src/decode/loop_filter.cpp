@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "decode/dequant_tables.h"
+#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
@@ -93,6 +94,7 @@ void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t a
     const uint32_t n = mbY * frame.mbWidth + mbX;
     const MacroblockInfo& mb = frame.macroblocks[n];
     const PictureType type = frame.pictureType;
+    const KernelTable& kernels = gKernels;
     const int qp = BoundQp(mb.qp);
     const EdgeThresholds luma = LoopFilterThresholds(qp, alphaOffset, betaOffset);
     const EdgeThresholds chroma = LoopFilterThresholds(ChromaQp(qp), alphaOffset, betaOffset);
@@ -112,30 +114,30 @@ void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t a
         const int bs0 = BoundaryStrength(type, left, 1, mb, 0);
         const int bs1 = BoundaryStrength(type, left, 3, mb, 2);
         if (bs0 | bs1) {
-            FilterLumaEdgeVPlain(y, lumaPitch, bs0, bs1, luma);
-            FilterChromaEdgeVPlain(cb, chromaPitch, bs0, bs1, chroma);
-            FilterChromaEdgeVPlain(cr, chromaPitch, bs0, bs1, chroma);
+            kernels.FilterLumaEdgeV(y, lumaPitch, bs0, bs1, luma);
+            kernels.FilterChromaEdgeV(cb, chromaPitch, bs0, bs1, chroma);
+            kernels.FilterChromaEdgeV(cr, chromaPitch, bs0, bs1, chroma);
         }
     }
     {
         const int bs0 = BoundaryStrength(type, mb, 0, mb, 1);
         const int bs1 = BoundaryStrength(type, mb, 2, mb, 3);
-        if (bs0 | bs1) FilterLumaEdgeVPlain(y + 8, lumaPitch, bs0, bs1, luma);
+        if (bs0 | bs1) kernels.FilterLumaEdgeV(y + 8, lumaPitch, bs0, bs1, luma);
     }
     if (mbY > 0 && frame.macroblocks[n - frame.mbWidth].sliceNumber == mb.sliceNumber) {
         const MacroblockInfo& up = frame.macroblocks[n - frame.mbWidth];
         const int bs0 = BoundaryStrength(type, up, 2, mb, 0);
         const int bs1 = BoundaryStrength(type, up, 3, mb, 1);
         if (bs0 | bs1) {
-            FilterLumaEdgeHPlain(y, lumaPitch, bs0, bs1, luma);
-            FilterChromaEdgeHPlain(cb, chromaPitch, bs0, bs1, chroma);
-            FilterChromaEdgeHPlain(cr, chromaPitch, bs0, bs1, chroma);
+            kernels.FilterLumaEdgeH(y, lumaPitch, bs0, bs1, luma);
+            kernels.FilterChromaEdgeH(cb, chromaPitch, bs0, bs1, chroma);
+            kernels.FilterChromaEdgeH(cr, chromaPitch, bs0, bs1, chroma);
         }
     }
     {
         const int bs0 = BoundaryStrength(type, mb, 0, mb, 2);
         const int bs1 = BoundaryStrength(type, mb, 1, mb, 3);
-        if (bs0 | bs1) FilterLumaEdgeHPlain(y + 8 * lumaPitch, lumaPitch, bs0, bs1, luma);
+        if (bs0 | bs1) kernels.FilterLumaEdgeH(y + 8 * lumaPitch, lumaPitch, bs0, bs1, luma);
     }
 }
 

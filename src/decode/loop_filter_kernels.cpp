@@ -2,6 +2,13 @@
 
 #include <cstdlib>
 
+#include "platform/cpu_features.h"
+#include "platform/kernel_table.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include "decode/x86/loop_filter_x86.h"
+#endif
+
 namespace avs {
 namespace {
 
@@ -91,6 +98,18 @@ void FilterChromaEdgeVPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, Ed
 }
 void FilterChromaEdgeHPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
     FilterEdge<false>(edge, 1, pitch, bs0, bs1, t);
+}
+
+void InstallLoopFilterKernels(KernelTable& table, uint32_t features) {
+    table.FilterLumaEdgeV = FilterLumaEdgeVPlain;
+    table.FilterLumaEdgeH = FilterLumaEdgeHPlain;
+    table.FilterChromaEdgeV = FilterChromaEdgeVPlain;
+    table.FilterChromaEdgeH = FilterChromaEdgeHPlain;
+#if defined(__x86_64__) || defined(__i386__)
+    if (features & cpu::kSse2) InstallLoopFilterKernelsSse2(table);
+#else
+    (void)features;
+#endif
 }
 
 }  // namespace avs

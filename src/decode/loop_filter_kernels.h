@@ -28,4 +28,7 @@ void FilterLumaEdgeHPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, Edge
 void FilterChromaEdgeVPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t);
 void FilterChromaEdgeHPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t);
 
+// Stores the plain kernels, then the processor-specific ones `features` allows.
+void InstallLoopFilterKernels(KernelTable& table, uint32_t features);
+
 }  // namespace avs

@@ -4,37 +4,11 @@
 
 #include "decode/dequant_tables.h"
 #include "decode/x86/block_kernels_x86.h"
+#include "decode/x86/transpose_sse2.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
-
-inline void Transpose8x8(__m128i r[8]) {
-    const __m128i a0 = _mm_unpacklo_epi16(r[0], r[1]);
-    const __m128i a1 = _mm_unpackhi_epi16(r[0], r[1]);
-    const __m128i a2 = _mm_unpacklo_epi16(r[2], r[3]);
-    const __m128i a3 = _mm_unpackhi_epi16(r[2], r[3]);
-    const __m128i a4 = _mm_unpacklo_epi16(r[4], r[5]);
-    const __m128i a5 = _mm_unpackhi_epi16(r[4], r[5]);
-    const __m128i a6 = _mm_unpacklo_epi16(r[6], r[7]);
-    const __m128i a7 = _mm_unpackhi_epi16(r[6], r[7]);
-    const __m128i b0 = _mm_unpacklo_epi32(a0, a2);
-    const __m128i b1 = _mm_unpackhi_epi32(a0, a2);
-    const __m128i b2 = _mm_unpacklo_epi32(a1, a3);
-    const __m128i b3 = _mm_unpackhi_epi32(a1, a3);
-    const __m128i b4 = _mm_unpacklo_epi32(a4, a6);
-    const __m128i b5 = _mm_unpackhi_epi32(a4, a6);
-    const __m128i b6 = _mm_unpacklo_epi32(a5, a7);
-    const __m128i b7 = _mm_unpackhi_epi32(a5, a7);
-    r[0] = _mm_unpacklo_epi64(b0, b4);
-    r[1] = _mm_unpackhi_epi64(b0, b4);
-    r[2] = _mm_unpacklo_epi64(b1, b5);
-    r[3] = _mm_unpackhi_epi64(b1, b5);
-    r[4] = _mm_unpacklo_epi64(b2, b6);
-    r[5] = _mm_unpackhi_epi64(b2, b6);
-    r[6] = _mm_unpacklo_epi64(b3, b7);
-    r[7] = _mm_unpackhi_epi64(b3, b7);
-}
 
 inline __m128i Pair(int16_t a, int16_t b) {
     return _mm_set1_epi32(
@@ -117,7 +91,7 @@ void DequantIdctSse2(int16_t* block, int qp) {
     }
 
     // Row pass on the transposed block: x[i] holds coefficient i of every row.
-    Transpose8x8(x);
+    Transpose8x8Epi16(x);
     Sums s;
     Transform8(x, s);
     const __m128i four = _mm_set1_epi32(4);
@@ -126,7 +100,7 @@ void DequantIdctSse2(int16_t* block, int qp) {
                         _mm_srai_epi32(_mm_add_epi32(s.hi[j], four), 3));
     }
     // x[j] holds column j of the row-pass result; back to rows for the column pass.
-    Transpose8x8(x);
+    Transpose8x8Epi16(x);
     Transform8(x, s);
     const __m128i maxSum = _mm_set1_epi16(static_cast<int16_t>(kColumnSumMax));
     const __m128i bias = _mm_set1_epi16(64);
