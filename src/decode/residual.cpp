@@ -13,6 +13,14 @@ void ClearResidual(MacroblockBuffers& buffers) {
     std::memset(buffers.cr, 0, sizeof buffers.cr);
 }
 
+void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
+    for (int k = 0; k < 4; ++k) {
+        if (cbp & (1u << k)) std::memset(buffers.luma[k], 0, sizeof buffers.luma[k]);
+    }
+    if (cbp & 0x10) std::memset(buffers.cb, 0, sizeof buffers.cb);
+    if (cbp & 0x20) std::memset(buffers.cr, 0, sizeof buffers.cr);
+}
+
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
                               MacroblockBuffers& buffers) {
     const auto decodeLuma = intra ? DecodeIntraLumaBlock : DecodeInterLumaBlock;

@@ -9,8 +9,11 @@
 
 namespace avs {
 
-// Zeroes the six coefficient blocks (before every macroblock).
+// Zeroes the six coefficient blocks; the decoders below expect them zero.
 void ClearResidual(MacroblockBuffers& buffers);
+// Zeroes only the blocks whose cbp bit is set: after a macroblock that started
+// from all-zero blocks, this is all the next one needs.
+void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp);
 
 // Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3
 // with the intra or inter tables, then Cb and Cr.
