@@ -38,18 +38,13 @@ inline void Transform8(const int32_t in[8], int32_t out[8]) {
 
 void DequantIdctPlain(int16_t* block, int qp) {
     qp = BoundQp(qp);
-    const int32_t scale = kDequantScale[qp];
-    const int shift = kDequantShift[qp];
-    const int32_t round = 1 << (shift - 2);
 
     // Row pass; its results wrap to 16 bits.
     int16_t rows[64];
     for (int r = 0; r < 8; ++r) {
         int32_t in[8];
         int32_t out[8];
-        for (int i = 0; i < 8; ++i) {
-            in[i] = static_cast<int16_t>((block[8 * r + i] * scale + round) >> (shift - 1));
-        }
+        for (int i = 0; i < 8; ++i) in[i] = Dequantise(block[8 * r + i], qp);
         Transform8(in, out);
         for (int j = 0; j < 8; ++j) rows[8 * r + j] = static_cast<int16_t>((out[j] + 4) >> 3);
     }

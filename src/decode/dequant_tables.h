@@ -26,6 +26,12 @@ inline int BoundQp(int qp) {
     return qp < 0 ? 0 : qp > 63 ? 63 : qp;
 }
 
+// One quantised coefficient at a QP of 0..63; the result wraps to 16 bits.
+inline int16_t Dequantise(int16_t c, int qp) {
+    const int shift = kDequantShift[qp];
+    return static_cast<int16_t>((c * kDequantScale[qp] + (1 << (shift - 2))) >> (shift - 1));
+}
+
 // The column pass saturates its sums here so that (sum + 64) >> 7 stays in -256..255.
 inline constexpr int32_t kColumnSumMin = -32768;
 inline constexpr int32_t kColumnSumMax = 32703;
