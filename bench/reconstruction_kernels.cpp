@@ -69,13 +69,14 @@ void BM_ChromaEdges(benchmark::State& state, uint32_t features) {
     const KernelTable t = TableFor(features);
     constexpr int kPitch = 32;
     std::mt19937 rng(3);
-    std::vector<uint8_t> plane(kPitch * 24);
+    std::vector<uint8_t> plane(2 * kPitch * 24);
     for (uint8_t& s : plane) s = static_cast<uint8_t>(100 + rng() % 6);
     const avs::EdgeThresholds th = {39, 11, 3};
-    uint8_t* mb = plane.data() + 8 * kPitch + 8;
+    uint8_t* cb = plane.data() + 8 * kPitch + 8;
+    uint8_t* cr = cb + 24 * kPitch;
     for (auto _ : state) {
-        t.FilterChromaEdgeV(mb, kPitch, 2, 1, th);
-        t.FilterChromaEdgeH(mb, kPitch, 1, 2, th);
+        t.FilterChromaEdgeV(cb, cr, kPitch, 2, 1, th);
+        t.FilterChromaEdgeH(cb, cr, kPitch, 1, 2, th);
         benchmark::ClobberMemory();
     }
 }

@@ -115,8 +115,7 @@ void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t a
         const int bs1 = BoundaryStrength(type, left, 3, mb, 2);
         if (bs0 | bs1) {
             kernels.FilterLumaEdgeV(y, lumaPitch, bs0, bs1, luma);
-            kernels.FilterChromaEdgeV(cb, chromaPitch, bs0, bs1, chroma);
-            kernels.FilterChromaEdgeV(cr, chromaPitch, bs0, bs1, chroma);
+            kernels.FilterChromaEdgeV(cb, cr, chromaPitch, bs0, bs1, chroma);
         }
     }
     {
@@ -130,8 +129,7 @@ void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t a
         const int bs1 = BoundaryStrength(type, up, 3, mb, 1);
         if (bs0 | bs1) {
             kernels.FilterLumaEdgeH(y, lumaPitch, bs0, bs1, luma);
-            kernels.FilterChromaEdgeH(cb, chromaPitch, bs0, bs1, chroma);
-            kernels.FilterChromaEdgeH(cr, chromaPitch, bs0, bs1, chroma);
+            kernels.FilterChromaEdgeH(cb, cr, chromaPitch, bs0, bs1, chroma);
         }
     }
     {

@@ -93,11 +93,15 @@ void FilterLumaEdgeVPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, Edge
 void FilterLumaEdgeHPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
     FilterEdge<true>(edge, 1, pitch, bs0, bs1, t);
 }
-void FilterChromaEdgeVPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
-    FilterEdge<false>(edge, pitch, 1, bs0, bs1, t);
+void FilterChromaEdgeVPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, int bs1,
+                            EdgeThresholds t) {
+    FilterEdge<false>(cb, pitch, 1, bs0, bs1, t);
+    FilterEdge<false>(cr, pitch, 1, bs0, bs1, t);
 }
-void FilterChromaEdgeHPlain(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
-    FilterEdge<false>(edge, 1, pitch, bs0, bs1, t);
+void FilterChromaEdgeHPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, int bs1,
+                            EdgeThresholds t) {
+    FilterEdge<false>(cb, 1, pitch, bs0, bs1, t);
+    FilterEdge<false>(cr, 1, pitch, bs0, bs1, t);
 }
 
 void InstallLoopFilterKernels(KernelTable& table, uint32_t features) {

@@ -24,8 +24,8 @@ struct KernelTable {
     McChromaBiFn McChromaBi4x4;
     EdgeFilterFn FilterLumaEdgeV;
     EdgeFilterFn FilterLumaEdgeH;
-    EdgeFilterFn FilterChromaEdgeV;
-    EdgeFilterFn FilterChromaEdgeH;
+    ChromaEdgeFilterFn FilterChromaEdgeV;
+    ChromaEdgeFilterFn FilterChromaEdgeH;
 };
 
 // Filled by every decoder initialisation, always with the same values.

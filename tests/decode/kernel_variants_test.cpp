@@ -6,6 +6,7 @@
 #include <functional>
 #include <random>
 #include <string>
+#include <type_traits>
 #include <vector>
 
 #include "platform/cpu_features.h"
@@ -93,18 +94,24 @@ std::vector<Slot> Slots() {
     slots.push_back({"StoreChromaBlock", store(true)});
 
     // Edge filters: the edge lies at x = 16 (vertical) or y = 16 (horizontal)
-    // of a 40 x 40 plane.
-    auto edge = [](EdgeFilterFn KernelTable::*slot, bool vertical) {
+    // of 40 x 40 planes; chroma kernels filter two planes at once.
+    auto edge = [](auto slot, bool vertical) {
         return [slot, vertical](const KernelTable& t, std::mt19937& rng, int trial) {
             constexpr int kPitch = 40;
-            std::vector<uint8_t> plane = Plane(rng, 40, kPitch, trial);
+            std::vector<uint8_t> a = Plane(rng, 40, kPitch, trial);
+            std::vector<uint8_t> b = Plane(rng, 40, kPitch, trial + 1);
             const int qp = static_cast<int>(rng() % 64);
             const EdgeThresholds th = {std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
             const int bs0 = static_cast<int>(rng() % 3);
             const int bs1 = static_cast<int>(rng() % 3);
-            uint8_t* e = plane.data() + (vertical ? 8 * kPitch + 16 : 16 * kPitch + 8);
-            (t.*slot)(e, kPitch, bs0, bs1, th);
-            return plane;
+            const ptrdiff_t at = vertical ? 8 * kPitch + 16 : 16 * kPitch + 8;
+            if constexpr (std::is_same_v<decltype(slot), EdgeFilterFn KernelTable::*>) {
+                (t.*slot)(a.data() + at, kPitch, bs0, bs1, th);
+            } else {
+                (t.*slot)(a.data() + at, b.data() + at, kPitch, bs0, bs1, th);
+            }
+            a.insert(a.end(), b.begin(), b.end());
+            return a;
         };
     };
     slots.push_back({"FilterLumaEdgeV", edge(&KernelTable::FilterLumaEdgeV, true)});

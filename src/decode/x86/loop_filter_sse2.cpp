@@ -1,11 +1,13 @@
-// SSE2 edge filters; byte for byte the results of the plain kernels. Eight
-// positions along an edge are filtered at once in 16-bit lanes; vertical
-// edges are transposed in and out.
+// SSE2 edge filters; byte for byte the results of the plain kernels. Sixteen
+// positions are filtered at once in two vectors of 16-bit lanes: a luma edge,
+// or the same chroma edge of Cb and Cr. Vertical edges are transposed in and
+// out as bytes.
 #include <emmintrin.h>
+
+#include <cstring>
 
 #include "decode/loop_filter_kernels.h"
 #include "decode/x86/loop_filter_x86.h"
-#include "decode/x86/transpose_sse2.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -99,38 +101,89 @@ inline void FilterLanes(Across& s, int bsA, int bsB, const EdgeThresholds& t) {
     s.q1 = q1;
 }
 
-inline __m128i Widen(__m128i bytes) {
-    return _mm_unpacklo_epi8(bytes, _mm_setzero_si128());
-}
 inline __m128i Load8(const uint8_t* p) {
-    return Widen(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)));
-}
-inline void Store8(uint8_t* p, __m128i v) {
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(p), _mm_packus_epi16(v, v));
+    return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
 
-// A vertical edge of eight rows: p3..q3 of every row, transposed so that each
-// vector holds one column.
+// The six samples of sixteen positions, widened: lo holds positions 0..7, hi 8..15.
+struct Across16 {
+    Across lo, hi;
+};
+
+// rows[i] holds p2, p1, p0, q0, q1, q2 for i = 0..5, one byte per position.
+inline Across16 Widen(const __m128i rows[6]) {
+    const __m128i zero = _mm_setzero_si128();
+    Across16 s;
+    __m128i* lo[6] = {&s.lo.p2, &s.lo.p1, &s.lo.p0, &s.lo.q0, &s.lo.q1, &s.lo.q2};
+    __m128i* hi[6] = {&s.hi.p2, &s.hi.p1, &s.hi.p0, &s.hi.q0, &s.hi.q1, &s.hi.q2};
+    for (int i = 0; i < 6; ++i) {
+        *lo[i] = _mm_unpacklo_epi8(rows[i], zero);
+        *hi[i] = _mm_unpackhi_epi8(rows[i], zero);
+    }
+    return s;
+}
+
+// A vertical edge of sixteen rows (0..7 from `top`, 8..15 from `bottom`):
+// the eight bytes p3..q3 of each row are transposed into one vector per
+// column, filtered, and p1..q1 are written back.
 template <bool kLuma>
-inline void FilterColumns(uint8_t* edge, ptrdiff_t pitch, int bsA, int bsB,
-                          const EdgeThresholds& t) {
-    uint8_t* base = edge - 4;
-    __m128i r[8];
-    for (int i = 0; i < 8; ++i) r[i] = Load8(base + i * pitch);
-    Transpose8x8Epi16(r);
-    Across s{r[1], r[2], r[3], r[4], r[5], r[6]};
-    FilterLanes<kLuma>(s, bsA, bsB, t);
-    r[2] = s.p1;
-    r[3] = s.p0;
-    r[4] = s.q0;
-    r[5] = s.q1;
-    Transpose8x8Epi16(r);
-    for (int i = 0; i < 8; ++i) Store8(base + i * pitch, r[i]);
+inline void FilterColumns(uint8_t* top, uint8_t* bottom, ptrdiff_t pitch, int bsTopA, int bsTopB,
+                          int bsBottomA, int bsBottomB, const EdgeThresholds& t) {
+    __m128i a[8];
+    for (int i = 0; i < 4; ++i) {
+        a[i] =
+            _mm_unpacklo_epi8(Load8(top + 2 * i * pitch - 4), Load8(top + (2 * i + 1) * pitch - 4));
+        a[i + 4] = _mm_unpacklo_epi8(Load8(bottom + 2 * i * pitch - 4),
+                                     Load8(bottom + (2 * i + 1) * pitch - 4));
+    }
+    // b: four rows, four columns (one 32-bit lane per column).
+    __m128i b[8];
+    for (int i = 0; i < 4; ++i) {
+        b[2 * i] = _mm_unpacklo_epi16(a[2 * i], a[2 * i + 1]);
+        b[2 * i + 1] = _mm_unpackhi_epi16(a[2 * i], a[2 * i + 1]);
+    }
+    // c: eight rows, two columns (one 64-bit lane per column).
+    __m128i c[8];
+    for (int h = 0; h < 2; ++h) {
+        const __m128i* q = b + 4 * h;
+        c[4 * h + 0] = _mm_unpacklo_epi32(q[0], q[2]);
+        c[4 * h + 1] = _mm_unpackhi_epi32(q[0], q[2]);
+        c[4 * h + 2] = _mm_unpacklo_epi32(q[1], q[3]);
+        c[4 * h + 3] = _mm_unpackhi_epi32(q[1], q[3]);
+    }
+    // Columns p2..q2 (1..6) of all sixteen rows.
+    const __m128i columns[6] = {
+        _mm_unpackhi_epi64(c[0], c[4]), _mm_unpacklo_epi64(c[1], c[5]),
+        _mm_unpackhi_epi64(c[1], c[5]), _mm_unpacklo_epi64(c[2], c[6]),
+        _mm_unpackhi_epi64(c[2], c[6]), _mm_unpacklo_epi64(c[3], c[7]),
+    };
+    Across16 s = Widen(columns);
+    if (bsTopA | bsTopB) FilterLanes<kLuma>(s.lo, bsTopA, bsTopB, t);
+    if (bsBottomA | bsBottomB) FilterLanes<kLuma>(s.hi, bsBottomA, bsBottomB, t);
+
+    // Back to rows: four bytes p1 p0 q0 q1 per row, one 32-bit lane per row.
+    const __m128i p1 = _mm_packus_epi16(s.lo.p1, s.hi.p1);
+    const __m128i p0 = _mm_packus_epi16(s.lo.p0, s.hi.p0);
+    const __m128i q0 = _mm_packus_epi16(s.lo.q0, s.hi.q0);
+    const __m128i q1 = _mm_packus_epi16(s.lo.q1, s.hi.q1);
+    const __m128i e0 = _mm_unpacklo_epi8(p1, p0);
+    const __m128i e1 = _mm_unpackhi_epi8(p1, p0);
+    const __m128i e2 = _mm_unpacklo_epi8(q0, q1);
+    const __m128i e3 = _mm_unpackhi_epi8(q0, q1);
+    __m128i rows[4] = {_mm_unpacklo_epi16(e0, e2), _mm_unpackhi_epi16(e0, e2),
+                       _mm_unpacklo_epi16(e1, e3), _mm_unpackhi_epi16(e1, e3)};
+    for (int g = 0; g < 4; ++g) {
+        uint8_t* row = (g < 2 ? top : bottom) + 4 * (g & 1) * pitch - 2;
+        for (int r = 0; r < 4; ++r, row += pitch) {
+            const int32_t bytes = _mm_cvtsi128_si32(rows[g]);
+            std::memcpy(row, &bytes, 4);
+            rows[g] = _mm_srli_si128(rows[g], 4);
+        }
+    }
 }
 
 void FilterLumaEdgeVSse2(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
-    if (bs0) FilterColumns<true>(edge, pitch, bs0, bs0, t);
-    if (bs1) FilterColumns<true>(edge + 8 * pitch, pitch, bs1, bs1, t);
+    if (bs0 | bs1) FilterColumns<true>(edge, edge + 8 * pitch, pitch, bs0, bs0, bs1, bs1, t);
 }
 
 void FilterLumaEdgeHSse2(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
@@ -139,33 +192,39 @@ void FilterLumaEdgeHSse2(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeT
     for (int i = 0; i < 6; ++i) {
         rows[i] = _mm_loadu_si128(reinterpret_cast<const __m128i*>(edge + (i - 3) * pitch));
     }
-    const __m128i zero = _mm_setzero_si128();
-    Across lo{_mm_unpacklo_epi8(rows[0], zero), _mm_unpacklo_epi8(rows[1], zero),
-              _mm_unpacklo_epi8(rows[2], zero), _mm_unpacklo_epi8(rows[3], zero),
-              _mm_unpacklo_epi8(rows[4], zero), _mm_unpacklo_epi8(rows[5], zero)};
-    Across hi{_mm_unpackhi_epi8(rows[0], zero), _mm_unpackhi_epi8(rows[1], zero),
-              _mm_unpackhi_epi8(rows[2], zero), _mm_unpackhi_epi8(rows[3], zero),
-              _mm_unpackhi_epi8(rows[4], zero), _mm_unpackhi_epi8(rows[5], zero)};
-    if (bs0) FilterLanes<true>(lo, bs0, bs0, t);
-    if (bs1) FilterLanes<true>(hi, bs1, bs1, t);
-    const __m128i out[4] = {_mm_packus_epi16(lo.p1, hi.p1), _mm_packus_epi16(lo.p0, hi.p0),
-                            _mm_packus_epi16(lo.q0, hi.q0), _mm_packus_epi16(lo.q1, hi.q1)};
+    Across16 s = Widen(rows);
+    if (bs0) FilterLanes<true>(s.lo, bs0, bs0, t);
+    if (bs1) FilterLanes<true>(s.hi, bs1, bs1, t);
+    const __m128i out[4] = {_mm_packus_epi16(s.lo.p1, s.hi.p1), _mm_packus_epi16(s.lo.p0, s.hi.p0),
+                            _mm_packus_epi16(s.lo.q0, s.hi.q0), _mm_packus_epi16(s.lo.q1, s.hi.q1)};
     for (int i = 0; i < 4; ++i) {
         _mm_storeu_si128(reinterpret_cast<__m128i*>(edge + (i - 2) * pitch), out[i]);
     }
 }
 
-void FilterChromaEdgeVSse2(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
-    if (bs0 | bs1) FilterColumns<false>(edge, pitch, bs0, bs1, t);
+// Cb and Cr together: rows 0..7 of the vertical edge are Cb, 8..15 Cr.
+void FilterChromaEdgeVSse2(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, int bs1,
+                           EdgeThresholds t) {
+    if (bs0 | bs1) FilterColumns<false>(cb, cr, pitch, bs0, bs1, bs0, bs1, t);
 }
 
-void FilterChromaEdgeHSse2(uint8_t* edge, ptrdiff_t pitch, int bs0, int bs1, EdgeThresholds t) {
+// Cb in the low eight lanes, Cr in the high eight.
+void FilterChromaEdgeHSse2(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, int bs1,
+                           EdgeThresholds t) {
     if (!(bs0 | bs1)) return;
-    Across s{Load8(edge - 3 * pitch), Load8(edge - 2 * pitch), Load8(edge - pitch), Load8(edge),
-             Load8(edge + pitch),     Load8(edge + 2 * pitch)};
-    FilterLanes<false>(s, bs0, bs1, t);
-    Store8(edge - pitch, s.p0);
-    Store8(edge, s.q0);
+    __m128i rows[6];
+    for (int i = 0; i < 6; ++i) {
+        rows[i] = _mm_unpacklo_epi64(Load8(cb + (i - 3) * pitch), Load8(cr + (i - 3) * pitch));
+    }
+    Across16 s = Widen(rows);
+    FilterLanes<false>(s.lo, bs0, bs1, t);
+    FilterLanes<false>(s.hi, bs0, bs1, t);
+    const __m128i p0 = _mm_packus_epi16(s.lo.p0, s.hi.p0);
+    const __m128i q0 = _mm_packus_epi16(s.lo.q0, s.hi.q0);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cb - pitch), p0);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cr - pitch), _mm_unpackhi_epi64(p0, p0));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cb), q0);
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(cr), _mm_unpackhi_epi64(q0, q0));
 }
 
 }  // namespace
