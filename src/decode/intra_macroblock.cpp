@@ -41,6 +41,13 @@ void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t m
     }
 }
 
+void MarkInterBlocks(DecodedFrame& frame, uint32_t mbX, uint32_t mbY) {
+    for (int k = 0; k < 4; ++k) {
+        IntraModeAt(frame.intraModes, frame.mbWidth, static_cast<int>(2 * mbX) + (k & 1),
+                    static_cast<int>(2 * mbY) + (k >> 1)) = kModeInterBlock;
+    }
+}
+
 void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
                                 uint32_t sliceFirstRow, const MacroblockInfo& mb,
                                 MacroblockBuffers& buffers) {

@@ -1,5 +1,11 @@
 // Intra macroblocks of every picture type: their modes, and their
 // reconstruction by intra prediction plus residual.
+//
+// A P or B layer decodes an intra macroblock with ReadIntraModes (after its
+// type), its own coded block pattern and QP, ReadResidualCoefficients (intra
+// tables) and InverseTransformResidual (residual.h), then
+// ReconstructIntraMacroblock. Every inter macroblock calls MarkInterBlocks, so
+// that intra blocks beside it predict their mode as DC but still use its samples.
 #pragma once
 
 #include <cstdint>
@@ -18,6 +24,9 @@ namespace avs {
 // map entry is not an intra mode, do not count for the predicted mode.
 void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
                     uint32_t sliceFirstRow, uint32_t chromaFormat, MacroblockInfo& mb);
+
+// Marks the four blocks of an inter macroblock in the IntraModeMap.
+void MarkInterBlocks(DecodedFrame& frame, uint32_t mbX, uint32_t mbY);
 
 // Predicts and stores the four luma blocks (each from the blocks written
 // before it) and the two chroma blocks; the residuals are in `buffers`.

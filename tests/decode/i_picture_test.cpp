@@ -184,8 +184,7 @@ TEST_F(IPicture, ModesNextToInterBlocksAndAcrossSlices) {
     EXPECT_EQ(modes(0), (std::vector<int32_t>{0, 0, 0, 0}));  // min(up, left) = 0, then own blocks
     // No blocks above in a new slice: DC on top, then min(DC, horizontal).
     EXPECT_EQ(modes(1), (std::vector<int32_t>{2, 2, 1, 1}));
-    IntraModeAt(t.f.intraModes, 2, 2, 1) = kModeInterBlock;
-    IntraModeAt(t.f.intraModes, 2, 3, 1) = kModeInterBlock;
+    MarkInterBlocks(t.f, 1, 0);
     EXPECT_EQ(modes(0), (std::vector<int32_t>{2, 2, 1, 1}));  // inter blocks above count as missing
 }
 
