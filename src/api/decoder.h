@@ -70,6 +70,23 @@ struct DecoderContext {
     MacroblockBuffers mb;
 };
 
+// Parameter ids of AvsDecoderOps::GetParam / SetParam.
+enum class DecoderParam : uint32_t {
+    PictureBuffer = 1,  // set: the pointer itself; get: also clears the delivery flag
+    StatusText = 2,
+    StatusWord = 3,
+    DeliveryFlag = 4,
+    FrameSize = 5,  // bytes of one picture in the output FourCC
+    OutputPitch = 6,
+    OutputFourcc = 7,
+    AspectRatio = 8,
+    Width = 10,
+    Height = 11,
+    ConvertPitch = 12,
+    ConvertFourcc = 13,  // written only for the five convertible FourCCs
+    SequenceInfo = 14,   // the 13 SequenceHeader words
+};
+
 struct AvsDecoder;
 
 struct AvsDecoderOps {

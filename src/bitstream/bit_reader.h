@@ -78,6 +78,8 @@ struct BitReader {
     // Advances to the next multiple of 8 (no-op when aligned).
     void AlignToByte() { pos = (pos + 7u) & ~7u; }
     uint32_t BytePosition() const { return pos >> 3; }
+    // The `length` the reader was built with.
+    uint32_t UnitLength() const { return limit + 8 - kUnitPadding; }
 };
 
 // Coded block pattern per code number: column 0 for intra macroblocks, 1 for inter.

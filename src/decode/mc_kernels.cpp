@@ -1,10 +1,183 @@
-// PLACEHOLDER: replaced by the motion-compensation work.
+// The plain motion-compensation kernels: the definition of every MC slot.
 #include "decode/mc_kernels.h"
 
+#include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
-namespace avs {
+#if defined(__x86_64__) || defined(__i386__)
+#include "decode/x86/mc_x86.h"
+#define AVS_MC_X86 1
+#endif
 
-void InstallMcKernels(KernelTable&, uint32_t) {}
+namespace avs {
+namespace {
+
+inline int Clip(int v) {
+    return v < 0 ? 0 : (v > 255 ? 255 : v);
+}
+
+// Half-sample filters (-1, 5, 5, -1) at 8 times sample scale: h lies between
+// columns X and X+1, v between rows Y and Y+1. `s` points at (X, Y).
+inline int H(const uint8_t* s) {
+    return -s[-1] + 5 * s[0] + 5 * s[1] - s[2];
+}
+inline int V(const uint8_t* s, ptrdiff_t p) {
+    return -s[-p] + 5 * s[0] + 5 * s[p] - s[2 * p];
+}
+// The centre half-sample at 64 times scale, never rounded in between.
+inline int J(const uint8_t* s, ptrdiff_t p) {
+    return -H(s - p) + 5 * H(s) + 5 * H(s + p) - H(s + 2 * p);
+}
+
+// One predicted luma sample at fraction (FX, FY), before clipping. The quarter
+// positions next to a half position weight (half, sample-or-half, half,
+// sample-or-half) by (1, 7, 7, 1) at a common scale.
+template <int FX, int FY>
+inline int Interpolate(const uint8_t* s, ptrdiff_t p) {
+    if constexpr (FX == 0 && FY == 0) {
+        return s[0];
+    } else if constexpr (FX == 2 && FY == 0) {
+        return (H(s) + 4) >> 3;
+    } else if constexpr (FX == 0 && FY == 2) {
+        return (V(s, p) + 4) >> 3;
+    } else if constexpr (FX == 2 && FY == 2) {
+        return (J(s, p) + 32) >> 6;
+    } else if constexpr (FX == 1 && FY == 0) {
+        return (H(s - 1) + 56 * s[0] + 7 * H(s) + 8 * s[1] + 64) >> 7;
+    } else if constexpr (FX == 3 && FY == 0) {
+        return (8 * s[0] + 7 * H(s) + 56 * s[1] + H(s + 1) + 64) >> 7;
+    } else if constexpr (FX == 0 && FY == 1) {
+        return (V(s - p, p) + 56 * s[0] + 7 * V(s, p) + 8 * s[p] + 64) >> 7;
+    } else if constexpr (FX == 0 && FY == 3) {
+        return (8 * s[0] + 7 * V(s, p) + 56 * s[p] + V(s + p, p) + 64) >> 7;
+    } else if constexpr (FX == 2 && FY == 1) {
+        return (J(s - p, p) + 56 * H(s) + 7 * J(s, p) + 8 * H(s + p) + 512) >> 10;
+    } else if constexpr (FX == 2 && FY == 3) {
+        return (8 * H(s) + 7 * J(s, p) + 56 * H(s + p) + J(s + p, p) + 512) >> 10;
+    } else if constexpr (FX == 1 && FY == 2) {
+        return (J(s - 1, p) + 56 * V(s, p) + 7 * J(s, p) + 8 * V(s + 1, p) + 512) >> 10;
+    } else if constexpr (FX == 3 && FY == 2) {
+        return (8 * V(s, p) + 7 * J(s, p) + 56 * V(s + 1, p) + J(s + 1, p) + 512) >> 10;
+    } else {
+        // Diagonal quarters: the rounded mean of the nearest whole sample and
+        // the unrounded centre value.
+        constexpr int kDx = FX == 3 ? 1 : 0;
+        constexpr int kDy = FY == 3 ? 1 : 0;
+        return (64 * s[kDy * p + kDx] + J(s, p) + 64) >> 7;
+    }
+}
+
+template <int FX, int FY>
+void McLumaPredictPlain(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch) {
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            pred[8 * r + c] = static_cast<uint8_t>(Clip(Interpolate<FX, FY>(ref + c, refPitch)));
+        }
+        ref += refPitch;
+    }
+}
+
+template <int FX, int FY>
+void McLumaAddPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                    const int16_t* residual) {
+    if (residual == nullptr) {
+        for (int r = 0; r < 8; ++r) {
+            for (int c = 0; c < 8; ++c) {
+                dst[c] = static_cast<uint8_t>(Clip(Interpolate<FX, FY>(ref + c, refPitch)));
+            }
+            dst += dstPitch;
+            ref += refPitch;
+        }
+        return;
+    }
+    // The prediction is clipped before the residual is added.
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            const int p = Clip(Interpolate<FX, FY>(ref + c, refPitch));
+            dst[c] = static_cast<uint8_t>(Clip(p + residual[c]));
+        }
+        dst += dstPitch;
+        ref += refPitch;
+        residual += 8;
+    }
+}
+
+// Eighth-sample bilinear weights of one chroma block.
+struct BilinearWeights {
+    int w00, w01, w10, w11;
+    BilinearWeights(int ax, int ay)
+        : w00((8 - ax) * (8 - ay)), w01(ax * (8 - ay)), w10((8 - ax) * ay), w11(ax * ay) {}
+    int At(const uint8_t* s, ptrdiff_t p) const {
+        return (w00 * s[0] + w01 * s[1] + w10 * s[p] + w11 * s[p + 1] + 32) >> 6;
+    }
+};
+
+template <int W, int H>
+void McChromaPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                   const int16_t* residual, int ax, int ay) {
+    const BilinearWeights w(ax, ay);
+    for (int r = 0; r < H; ++r) {
+        for (int c = 0; c < W; ++c) {
+            dst[c] = static_cast<uint8_t>(Clip(w.At(ref + c, refPitch) + residual[c]));
+        }
+        dst += dstPitch;
+        ref += refPitch;
+        residual += 8;
+    }
+}
+
+void McChromaBi4x4Plain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const uint8_t* ref1,
+                        ptrdiff_t refPitch, const int16_t* residual, int ax0, int ay0, int ax1,
+                        int ay1) {
+    const BilinearWeights w0(ax0, ay0);
+    const BilinearWeights w1(ax1, ay1);
+    for (int r = 0; r < 4; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            const int p = (w0.At(ref0 + c, refPitch) + w1.At(ref1 + c, refPitch) + 1) >> 1;
+            dst[c] = static_cast<uint8_t>(Clip(p + residual[c]));
+        }
+        dst += dstPitch;
+        ref0 += refPitch;
+        ref1 += refPitch;
+        residual += 8;
+    }
+}
+
+template <int FX>
+constexpr McLumaAddFn kPlainAdd[4] = {McLumaAddPlain<FX, 0>, McLumaAddPlain<FX, 1>,
+                                      McLumaAddPlain<FX, 2>, McLumaAddPlain<FX, 3>};
+template <int FX>
+constexpr McLumaPredictFn kPlainPredict[4] = {McLumaPredictPlain<FX, 0>, McLumaPredictPlain<FX, 1>,
+                                              McLumaPredictPlain<FX, 2>, McLumaPredictPlain<FX, 3>};
+
+template <int FX>
+void InstallPlainColumn(KernelTable& table) {
+    for (int fy = 0; fy < 4; ++fy) {
+        table.McLumaAdd[FX][fy] = kPlainAdd<FX>[fy];
+        table.McLumaPredict[FX][fy] = kPlainPredict<FX>[fy];
+    }
+}
+
+}  // namespace
+
+void InstallMcKernels(KernelTable& table, uint32_t features) {
+    InstallPlainColumn<0>(table);
+    InstallPlainColumn<1>(table);
+    InstallPlainColumn<2>(table);
+    InstallPlainColumn<3>(table);
+    table.McChroma8x8 = McChromaPlain<8, 8>;
+    table.McChroma8x4 = McChromaPlain<8, 4>;
+    table.McChroma4x8 = McChromaPlain<4, 8>;
+    table.McChroma4x4 = McChromaPlain<4, 4>;
+    table.McChromaBi4x4 = McChromaBi4x4Plain;
+#ifdef AVS_MC_X86
+    if (features & cpu::kSse2) {
+        InstallMcLumaSse2(table);
+        InstallMcChromaSse2(table);
+    }
+#else
+    (void)features;
+#endif
+}
 
 }  // namespace avs

@@ -35,8 +35,8 @@ struct DecodedFrame {
     ptrdiff_t refChromaPitch;  // == chromaPitch
     uint32_t mbWidth;
     uint32_t mbHeight;
-    int32_t* intraModes;           // IntraModeMap, margin entries -1
-    MacroblockInfo* macroblocks;   // mbWidth * mbHeight records, raster order
+    int32_t* intraModes;          // IntraModeMap, margin entries -1
+    MacroblockInfo* macroblocks;  // mbWidth * mbHeight records, raster order
     PictureType pictureType;
     uint32_t pictureDistance;
     // picture_distance of the pictures this one referenced (P pictures: its

@@ -26,6 +26,24 @@ inline constexpr uint32_t kSse41 = 0x10000;
 inline constexpr uint32_t kAvx2 = 0x20000;
 }  // namespace cpu
 
+// What CPUID (and XGETBV) reported, as plain register values.
+struct CpuidReport {
+    uint32_t maxStandardLeaf;  // leaf 0 EAX
+    char vendor[12];           // leaf 0 EBX, EDX, ECX
+    uint32_t signature;        // leaf 1 EAX
+    uint32_t leaf1Ecx;
+    uint32_t leaf1Edx;
+    uint32_t leaf7Ebx;          // 0 when leaf 7 is not there
+    uint32_t maxExtendedLeaf;   // leaf 0x80000000 EAX
+    uint32_t extendedLeaf1Ecx;  // leaf 0x80000001, 0 when it is not there
+    uint32_t extendedLeaf1Edx;
+    uint64_t enabledStateMask;  // XGETBV(0); 0 when the OS does not enable XSAVE
+};
+
+// Condenses a report into the feature word; no instruction is executed, so
+// tests can pin every rule.
+uint32_t CondenseCpuFeatures(const CpuidReport& report);
+
 // Executes CPUID on every call; any processor other than x86 gives kAlways.
 uint32_t DetectCpuFeatures();
 

@@ -1,0 +1,78 @@
+// Decoding speed through the public interface, in pictures per second.
+// Streams come from the shared conformance and benchmark directories; a
+// stream that is absent is reported as skipped.
+#include <benchmark/benchmark.h>
+
+#include <cstdint>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "avsdec.h"
+
+namespace {
+
+std::vector<uint8_t> LoadStream(const std::string& relative) {
+    const std::filesystem::path path = std::filesystem::path(AVSDEC_SHARED_DIR) / relative;
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// Feeds the whole stream, fetching every delivered picture as YV12 the way
+// a player would, and returns the number of pictures.
+int64_t DecodeAll(const std::vector<uint8_t>& stream, std::vector<uint8_t>& picture) {
+    AVS_Video_stream* s = open_AVS_Video_stream();
+    int64_t pictures = 0;
+    auto fetch = [&] {
+        if (s->Control(s, 0, AVS_GetStatusAndDelivery, 0) & AVS_DELIVERED) {
+            uint32_t size = 0;
+            s->Control(s, 0, AVS_GetFrameSize, reinterpret_cast<uintptr_t>(&size));
+            if (picture.size() < size) picture.resize(size);
+            s->Control(s, 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(picture.data()));
+            ++pictures;
+        }
+    };
+    const uint8_t* data = stream.data();
+    uint32_t left = static_cast<uint32_t>(stream.size());
+    while (left > 0) {
+        const uint32_t taken = s->Feed(s, data, left);
+        fetch();
+        if (taken == 0 || taken > left) break;
+        data += taken;
+        left -= taken;
+    }
+    s->Feed(s, nullptr, 0);
+    fetch();
+    s->Free(s);
+    std::free(s);
+    return pictures;
+}
+
+void BM_Decode(benchmark::State& state, const std::string& relative) {
+    const std::vector<uint8_t> stream = LoadStream(relative);
+    if (stream.empty()) {
+        state.SkipWithError(("stream not found: " + relative).c_str());
+        return;
+    }
+    std::vector<uint8_t> picture;
+    int64_t pictures = 0;
+    for (auto _ : state) pictures += DecodeAll(stream, picture);
+    state.counters["pictures/s"] =
+        benchmark::Counter(static_cast<double>(pictures), benchmark::Counter::kIsRate);
+}
+
+BENCHMARK_CAPTURE(BM_Decode, i_1080, std::string("vectors/i_1080.avs"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, ip_cif_q28, std::string("vectors/ip_cif_q28.avs"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, bench_sd, std::string("bench/bench_sd.avs"))
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_CAPTURE(BM_Decode, bench_1080p, std::string("bench/bench_1080p.avs"))
+    ->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

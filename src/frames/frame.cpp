@@ -1,0 +1,155 @@
+#include "frames/frame.h"
+
+#include <cstring>
+
+#include "frames/aligned_alloc.h"
+
+namespace avs {
+namespace {
+
+// horizontal_size and vertical_size are 14-bit fields; anything larger comes
+// from a caller's mistake and is refused before it can size an allocation.
+constexpr uint32_t kMaxDimension = 16383;
+
+constexpr size_t RoundUp64(size_t n) {
+    return (n + 63) & ~size_t{63};
+}
+
+// One plane: the decoded area with `margin` samples on every side. The left
+// margin is widened to a multiple of 64 so that the origin and every row
+// start stay 64-byte aligned.
+struct PlaneGeometry {
+    size_t margin;
+    size_t left;
+    size_t pitch;
+    size_t rows;
+
+    PlaneGeometry(size_t areaWidth, size_t areaHeight, size_t margin)
+        : margin(margin),
+          left(RoundUp64(margin)),
+          pitch(RoundUp64(left + areaWidth + margin)),
+          rows(areaHeight + 2 * margin) {}
+    size_t Bytes() const { return pitch * rows; }
+    size_t OriginOffset() const { return margin * pitch + left; }
+};
+
+PlaneGeometry LumaGeometry(const DecodedFrame& f) {
+    return {16 * size_t{f.mbWidth}, 16 * size_t{f.mbHeight}, kLumaMargin};
+}
+PlaneGeometry ChromaGeometry(const DecodedFrame& f) {
+    return {8 * size_t{f.mbWidth}, 8 * size_t{f.mbHeight}, kChromaMargin};
+}
+
+uint8_t* AllocPlane(const PlaneGeometry& g, uint8_t*& block) {
+    block = static_cast<uint8_t*>(AlignedAlloc(g.Bytes()));
+    return block == nullptr ? nullptr : block + g.OriginOffset();
+}
+
+void ClearPointers(DecodedFrame& f) {
+    f.lumaPlane = f.cbPlane = f.crPlane = nullptr;
+    f.refLumaPlane = f.refCbPlane = f.refCrPlane = nullptr;
+    f.lumaBlock = f.cbBlock = f.crBlock = nullptr;
+    f.intraModes = nullptr;
+    f.macroblocks = nullptr;
+}
+
+// Replicates the edges of a w x h area at `origin` into the whole plane:
+// left and right of every row first, then whole rows (margins included) up
+// and down, which also fills the corners.
+void ExtendPlane(uint8_t* origin, const PlaneGeometry& g, size_t w, size_t h) {
+    const size_t right = g.pitch - g.left - w;
+    uint8_t* row = origin;
+    for (size_t y = 0; y < h; ++y, row += g.pitch) {
+        std::memset(row - g.left, row[0], g.left);
+        std::memset(row + w, row[w - 1], right);
+    }
+    uint8_t* const first = origin - g.left;
+    uint8_t* const last = first + (h - 1) * g.pitch;
+    for (size_t y = 1; y <= g.margin; ++y) {
+        std::memcpy(first - y * g.pitch, first, g.pitch);
+        std::memcpy(last + y * g.pitch, last, g.pitch);
+    }
+}
+
+}  // namespace
+
+int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFrame& frame) {
+    ClearPointers(frame);
+    if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension) return -1;
+    if (chromaFormat > 1) return -1;  // only 4:2:0 (0 is taken as 4:2:0 too)
+
+    frame.width = width;
+    frame.height = height;
+    frame.mbWidth = (width + 15) / 16;
+    frame.mbHeight = (height + 15) / 16;
+    frame.bordersExtended = 0;
+    frame.delivered = 0;
+    frame.refDistance[0] = frame.refDistance[1] = 0;
+
+    const PlaneGeometry luma = LumaGeometry(frame);
+    const PlaneGeometry chroma = ChromaGeometry(frame);
+    frame.lumaPitch = frame.refLumaPitch = static_cast<ptrdiff_t>(luma.pitch);
+    frame.chromaPitch = frame.refChromaPitch = static_cast<ptrdiff_t>(chroma.pitch);
+
+    frame.lumaPlane = AllocPlane(luma, frame.lumaBlock);
+    frame.cbPlane = AllocPlane(chroma, frame.cbBlock);
+    frame.crPlane = AllocPlane(chroma, frame.crBlock);
+    const size_t mbCount = size_t{frame.mbWidth} * frame.mbHeight;
+    frame.macroblocks =
+        static_cast<MacroblockInfo*>(AlignedAlloc(mbCount * sizeof(MacroblockInfo)));
+    const size_t modeBytes = size_t{IntraModeMapStride(frame.mbWidth)} *
+                             IntraModeMapRows(frame.mbHeight) * sizeof(int32_t);
+    frame.intraModes = static_cast<int32_t*>(AlignedAlloc(modeBytes));
+
+    if (frame.lumaPlane == nullptr || frame.cbPlane == nullptr || frame.crPlane == nullptr ||
+        frame.macroblocks == nullptr || frame.intraModes == nullptr) {
+        ReleaseFrame(frame);
+        return -1;
+    }
+    frame.refLumaPlane = frame.lumaPlane;
+    frame.refCbPlane = frame.cbPlane;
+    frame.refCrPlane = frame.crPlane;
+    // Every byte 0xFF: every entry reads kModeUnavailable.
+    static_assert(kModeUnavailable == -1);
+    std::memset(frame.intraModes, 0xFF, modeBytes);
+    return 0;
+}
+
+void ReleaseFrame(DecodedFrame& frame) {
+    AlignedFree(frame.lumaBlock);
+    AlignedFree(frame.cbBlock);
+    AlignedFree(frame.crBlock);
+    AlignedFree(frame.macroblocks);
+    AlignedFree(frame.intraModes);
+    ClearPointers(frame);
+}
+
+void ExtendBorders(DecodedFrame& frame) {
+    if (frame.bordersExtended != 0) return;
+    const size_t lumaWidth = 16 * size_t{frame.mbWidth};
+    const size_t lumaHeight = 16 * size_t{frame.mbHeight};
+    ExtendPlane(frame.lumaPlane, LumaGeometry(frame), lumaWidth, lumaHeight);
+    const PlaneGeometry chroma = ChromaGeometry(frame);
+    ExtendPlane(frame.cbPlane, chroma, lumaWidth / 2, lumaHeight / 2);
+    ExtendPlane(frame.crPlane, chroma, lumaWidth / 2, lumaHeight / 2);
+    frame.bordersExtended = 1;
+}
+
+DecodedFrame* NewFrame(uint32_t width, uint32_t height, uint32_t chromaFormat) {
+    auto* frame = static_cast<DecodedFrame*>(AlignedAlloc(sizeof(DecodedFrame)));
+    if (frame == nullptr) return nullptr;
+    *frame = DecodedFrame{};
+    if (AllocFrame(width, height, chromaFormat, *frame) != 0) {
+        AlignedFree(frame);
+        return nullptr;
+    }
+    return frame;
+}
+
+void DeleteFrame(DecodedFrame* frame) {
+    if (frame == nullptr) return;
+    ReleaseFrame(*frame);
+    AlignedFree(frame);
+}
+
+}  // namespace avs

@@ -1,0 +1,21 @@
+# Fails unless the shared library's only defined dynamic symbol is the entry point.
+# Run as: cmake -DNM=... -DLIBRARY=... -P check_exports.cmake
+execute_process(COMMAND ${NM} -D --defined-only ${LIBRARY}
+    OUTPUT_VARIABLE symbols RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+    message(FATAL_ERROR "${NM} failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${symbols}")
+set(found FALSE)
+foreach(line IN LISTS lines)
+    string(REGEX REPLACE "^.* " "" name "${line}")
+    if(name STREQUAL "open_AVS_Video_stream")
+        set(found TRUE)
+    else()
+        message(FATAL_ERROR "exported beyond the entry point: ${line}")
+    endif()
+endforeach()
+if(NOT found)
+    message(FATAL_ERROR "open_AVS_Video_stream is not exported")
+endif()
+message(STATUS "only open_AVS_Video_stream is exported")

@@ -1,0 +1,242 @@
+// The dispatchers: a folded vector, anywhere around the picture, reads what
+// edge replication of the decoded area gives, and only the block is written.
+#include "decode/motion_compensation.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <climits>
+#include <cstring>
+#include <random>
+#include <vector>
+
+#include "decode/luma_taps.h"
+#include "decode/mv_prediction.h"
+#include "platform/kernel_table.h"
+
+namespace avs {
+namespace {
+
+// A decoded area of random samples inside replicated margins, as reference
+// planes are.
+struct BorderedPlane {
+    int width;
+    int height;
+    int margin;
+    std::vector<uint8_t> data;
+
+    BorderedPlane(int w, int h, int m, std::mt19937& rng)
+        : width(w), height(h), margin(m), data((w + 2 * m) * (h + 2 * m)) {
+        std::vector<uint8_t> area(w * h);
+        for (uint8_t& s : area) s = static_cast<uint8_t>(rng());
+        for (int y = -m; y < h + m; ++y) {
+            for (int x = -m; x < w + m; ++x) {
+                origin()[y * pitch() + x] =
+                    area[std::clamp(y, 0, h - 1) * w + std::clamp(x, 0, w - 1)];
+            }
+        }
+    }
+    ptrdiff_t pitch() const { return width + 2 * margin; }
+    uint8_t* origin() { return data.data() + margin * pitch() + margin; }
+    // Any coordinate: the nearest sample of the decoded area.
+    int At(int x, int y) const {
+        return data[(std::clamp(y, 0, height - 1) + margin) * pitch() +
+                    std::clamp(x, 0, width - 1) + margin];
+    }
+};
+
+// Destination planes start with a pattern; only the block may change.
+std::vector<uint8_t> Pattern(size_t size) {
+    std::vector<uint8_t> p(size);
+    for (size_t i = 0; i < size; ++i) p[i] = static_cast<uint8_t>(i * 7 + 3);
+    return p;
+}
+
+int32_t RandomComponent(std::mt19937& rng) {
+    switch (rng() % 4) {
+        case 0:
+            return static_cast<int32_t>(rng() % 401) - 200;
+        case 1:
+            return static_cast<int32_t>(rng() % 8001) - 4000;
+        case 2:
+            return static_cast<int32_t>(rng());  // corrupt: anything at all
+        default:
+            return (rng() & 1) ? INT32_MAX : INT32_MIN;
+    }
+}
+
+int FloorDiv(int a, int b) {
+    return a >= 0 ? a / b : -((-a + b - 1) / b);
+}
+
+constexpr int kMbWidth = 3;
+constexpr int kMbHeight = 2;
+constexpr int kWidth = 16 * kMbWidth;
+constexpr int kHeight = 16 * kMbHeight;
+
+TEST(MotionCompensation, FoldedLumaVectorsReadTheReplicatedEdge) {
+    FillKernelTable();
+    std::mt19937 rng(3);
+    BorderedPlane ref(kWidth, kHeight, 64, rng);
+    for (int trial = 0; trial < 400; ++trial) {
+        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight, block = rng() % 4;
+        MotionVector mv{RandomComponent(rng), RandomComponent(rng)};
+        ClipMotionVector(mv, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
+        std::vector<uint8_t> dst = Pattern(kWidth * kHeight);
+        std::vector<uint8_t> expected = dst;
+        const int x0 = 8 * (2 * mbx + (block & 1)), y0 = 8 * (2 * mby + (block >> 1));
+        for (int r = 0; r < 8; ++r) {
+            for (int c = 0; c < 8; ++c) {
+                const int qx = 4 * (x0 + c) + mv.x, qy = 4 * (y0 + r) + mv.y;
+                const int X = FloorDiv(qx, 4), Y = FloorDiv(qy, 4);
+                expected[(y0 + r) * kWidth + x0 + c] = static_cast<uint8_t>(
+                    test::LumaByTaps([&](int dx, int dy) { return ref.At(X + dx, Y + dy); },
+                                     qx - 4 * X, qy - 4 * Y));
+            }
+        }
+        MotionCompensateLuma8x8(dst.data(), kWidth, ref.origin(), ref.pitch(), nullptr, mbx, mby,
+                                block, mv);
+        ASSERT_EQ(dst, expected) << "vector " << mv.x << "," << mv.y;
+    }
+}
+
+TEST(MotionCompensation, NegativeVectorsKeepAFractionOfZeroToThree) {
+    FillKernelTable();
+    std::mt19937 rng(4);
+    BorderedPlane ref(kWidth, kHeight, 64, rng);
+    struct Case {
+        int mvx;
+        int column;  // integer column of block 1 of macroblock 0 (starts at 8)
+        int fx;
+    };
+    for (const Case& c : {Case{-1, 7, 3}, Case{-4, 7, 0}, Case{-5, 6, 3}, Case{6, 9, 2}}) {
+        uint8_t viaDispatch[64];
+        uint8_t direct[64];
+        PredictLuma8x8(viaDispatch, ref.origin(), ref.pitch(), 0, 0, 1, {c.mvx, 0});
+        gKernels.McLumaPredict[c.fx][0](direct, ref.origin() + c.column, ref.pitch());
+        EXPECT_EQ(0, std::memcmp(viaDispatch, direct, 64)) << "mvx " << c.mvx;
+    }
+}
+
+TEST(MotionCompensation, ResidualIsAddedOnlyWhenGiven) {
+    FillKernelTable();
+    std::mt19937 rng(5);
+    BorderedPlane ref(kWidth, kHeight, 64, rng);
+    int16_t residual[64];
+    for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
+    std::vector<uint8_t> copy(kWidth * kHeight), added(kWidth * kHeight);
+    MotionCompensateLuma8x8(copy.data(), kWidth, ref.origin(), ref.pitch(), nullptr, 1, 1, 3,
+                            {0, 0});
+    MotionCompensateLuma8x8(added.data(), kWidth, ref.origin(), ref.pitch(), residual, 1, 1, 3,
+                            {0, 0});
+    for (int r = 0; r < 8; ++r) {
+        for (int c = 0; c < 8; ++c) {
+            const int at = (24 + r) * kWidth + 24 + c;
+            ASSERT_EQ(copy[at], ref.At(24 + c, 24 + r));
+            ASSERT_EQ(added[at], std::clamp(ref.At(24 + c, 24 + r) + residual[8 * r + c], 0, 255));
+        }
+    }
+}
+
+TEST(MotionCompensation, BidirectionalLumaIsTheRoundedAverage) {
+    FillKernelTable();
+    std::mt19937 rng(6);
+    BorderedPlane ref0(kWidth, kHeight, 64, rng), ref1(kWidth, kHeight, 64, rng);
+    const MotionVector mv0{5, -3}, mv1{-7, 10};
+    uint8_t p0[64], p1[64];
+    PredictLuma8x8(p0, ref0.origin(), ref0.pitch(), 1, 0, 2, mv0);
+    PredictLuma8x8(p1, ref1.origin(), ref1.pitch(), 1, 0, 2, mv1);
+    int16_t residual[64];
+    for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
+    for (const int16_t* res :
+         {static_cast<const int16_t*>(nullptr), static_cast<const int16_t*>(residual)}) {
+        std::vector<uint8_t> dst = Pattern(kWidth * kHeight), expected = dst;
+        for (int i = 0; i < 64; ++i) {
+            const int avg = (p0[i] + p1[i] + 1) >> 1;
+            expected[(8 + i / 8) * kWidth + 16 + i % 8] =
+                static_cast<uint8_t>(res ? std::clamp(avg + res[i], 0, 255) : avg);
+        }
+        MotionCompensateLumaBi8x8(dst.data(), kWidth, ref0.origin(), ref1.origin(), ref0.pitch(),
+                                  res, 1, 0, 2, mv0, mv1);
+        EXPECT_EQ(dst, expected);
+    }
+}
+
+// The chroma formula with its clamp of negative coordinates, read from the
+// decoded area only (right and bottom reads see the nearest edge sample).
+int ChromaExpected(const BorderedPlane& ref, int px, int py) {
+    const int ax = px & 7, ay = py & 7;
+    const int x0 = std::max(px >> 3, 0), y0 = std::max(py >> 3, 0);
+    const int x1 = std::max((px >> 3) + 1, 0), y1 = std::max((py >> 3) + 1, 0);
+    return ((8 - ax) * (8 - ay) * ref.At(x0, y0) + ax * (8 - ay) * ref.At(x1, y0) +
+            (8 - ax) * ay * ref.At(x0, y1) + ax * ay * ref.At(x1, y1) + 32) >>
+           6;
+}
+
+TEST(MotionCompensation, ChromaClampOfNegativeCoordinatesEqualsTheBorder) {
+    FillKernelTable();
+    std::mt19937 rng(7);
+    BorderedPlane ref0(kWidth / 2, kHeight / 2, 32, rng), ref1(kWidth / 2, kHeight / 2, 32, rng);
+    struct Shape {
+        ChromaBlock shape;
+        int w, h;
+        int blocks[4];
+    };
+    const Shape shapes[] = {{ChromaBlock::k8x8, 8, 8, {0, 0, 0, 0}},
+                            {ChromaBlock::k8x4, 8, 4, {0, 2, 0, 2}},
+                            {ChromaBlock::k4x8, 4, 8, {0, 1, 0, 1}},
+                            {ChromaBlock::k4x4, 4, 4, {0, 1, 2, 3}}};
+    for (int trial = 0; trial < 400; ++trial) {
+        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight;
+        // Mostly up and left of the picture, where the clamp matters.
+        MotionVector mv0{RandomComponent(rng) / 2 - 300, RandomComponent(rng) / 2 - 300};
+        MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
+        ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth, kHeight);
+        ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth, kHeight);
+        int16_t residual[64];
+        for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
+        const Shape& s = shapes[rng() % 4];
+        const int block = s.blocks[rng() % 4];
+        const int cx = s.w == 8 ? 0 : 4 * (block & 1), cy = s.h == 8 ? 0 : 4 * (block >> 1);
+        const int cw = kWidth / 2, ch = kHeight / 2;
+        for (const bool bi : {false, true}) {
+            if (bi && s.shape != ChromaBlock::k4x4) continue;
+            std::vector<uint8_t> dst = Pattern(cw * ch), expected = dst;
+            for (int r = 0; r < s.h; ++r) {
+                for (int c = 0; c < s.w; ++c) {
+                    const int x = 8 * mbx + cx + c, y = 8 * mby + cy + r;
+                    int p = ChromaExpected(ref0, mv0.x + 8 * x, mv0.y + 8 * y);
+                    if (bi) p = (p + ChromaExpected(ref1, mv1.x + 8 * x, mv1.y + 8 * y) + 1) >> 1;
+                    expected[y * cw + x] = static_cast<uint8_t>(
+                        std::clamp(p + residual[8 * (cy + r) + cx + c], 0, 255));
+                }
+            }
+            if (bi) {
+                MotionCompensateChromaBi4x4(dst.data(), cw, ref0.origin(), ref1.origin(),
+                                            ref0.pitch(), residual, mbx, mby, block, mv0, mv1);
+            } else {
+                MotionCompensateChroma(s.shape, dst.data(), cw, ref0.origin(), ref0.pitch(),
+                                       residual, mbx, mby, block, mv0);
+            }
+            ASSERT_EQ(dst, expected) << "vector " << mv0.x << "," << mv0.y << " block " << block;
+        }
+    }
+}
+
+TEST(MotionCompensation, BidirectionalChromaOfOneSourceIsTheSinglePrediction) {
+    FillKernelTable();
+    std::mt19937 rng(8);
+    BorderedPlane ref(kWidth / 2, kHeight / 2, 32, rng);
+    int16_t residual[64];
+    for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
+    const MotionVector mv{-13, 21};
+    std::vector<uint8_t> single(kWidth * kHeight / 4), bi(kWidth * kHeight / 4);
+    MotionCompensateChroma(ChromaBlock::k4x4, single.data(), kWidth / 2, ref.origin(), ref.pitch(),
+                           residual, 2, 1, 3, mv);
+    MotionCompensateChromaBi4x4(bi.data(), kWidth / 2, ref.origin(), ref.origin(), ref.pitch(),
+                                residual, 2, 1, 3, mv, mv);
+    EXPECT_EQ(single, bi);
+}
+
+}  // namespace
+}  // namespace avs

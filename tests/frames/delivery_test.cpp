@@ -1,0 +1,94 @@
+#include "frames/delivery.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "api/decoder.h"
+
+namespace avs {
+namespace {
+
+TEST(OutputPitch, DefaultsPerFourcc) {
+    struct Case {
+        uint32_t fourcc;
+        uint32_t sizeFactor;
+        int32_t pitch720;
+    };
+    const Case cases[] = {
+        {kFourccYV12, 3, 720},   {kFourccYUY2, 4, 1440},
+        {kFourccUYVY, 4, 1440},  {kFourccYUYV, 4, 1440},
+        {kFourccBGR3, 6, -2160}, {kFourccBGR4, 8, -2880},
+        {kFourccBGRA, 8, -2880}, {kFourccG565, 4, -1440},
+        {kFourccG555, 0, 0},     {Fourcc('N', 'V', '1', '2'), 0, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(OutputSizeFactor(c.fourcc), c.sizeFactor) << c.fourcc;
+        EXPECT_EQ(OutputPitch(720, c.fourcc), c.pitch720) << c.fourcc;
+    }
+    EXPECT_EQ(OutputPitch(721, kFourccBGR3), -2163);
+    EXPECT_EQ(OutputPitch(721, kFourccYUY2), 1442);
+}
+
+// Fills every plane sample with a value that names its plane, row and column.
+void Paint(uint8_t* origin, ptrdiff_t pitch, int w, int h, int plane) {
+    for (int y = 0; y < h; ++y) {
+        for (int x = 0; x < w; ++x)
+            origin[y * pitch + x] = static_cast<uint8_t>(plane * 64 + x + y * 5);
+    }
+}
+
+TEST(DeliverFrame, LaysOutYCrCbWithHalfWidthRowsAtRowTimesWidthOverTwo) {
+    constexpr uint32_t kWidth = 721, kHeight = 7;
+    DecodedFrame* f = NewFrame(kWidth, kHeight, 1);
+    ASSERT_NE(f, nullptr);
+    Paint(f->lumaPlane, f->lumaPitch, kWidth, kHeight, 0);
+    Paint(f->cbPlane, f->chromaPitch, kWidth / 2, kHeight / 2, 1);
+    Paint(f->crPlane, f->chromaPitch, kWidth / 2, kHeight / 2, 2);
+
+    // A buffer the caller sized, with a guard pattern after the written bytes.
+    constexpr size_t kLuma = kWidth * kHeight, kWritten = kLuma + 2 * (kLuma / 4);
+    std::vector<uint8_t> buffer(kLuma * 2, 0xEE);
+    uint8_t* out = buffer.data();
+    ASSERT_EQ(DeliverFrame(*f, &out), 0);
+    EXPECT_EQ(out, buffer.data());
+
+    for (size_t y = 0; y < kHeight; ++y) {
+        for (size_t x = 0; x < kWidth; ++x) {
+            ASSERT_EQ(out[y * kWidth + x], f->lumaPlane[y * f->lumaPitch + x]);
+        }
+    }
+    // Every byte a delivery writes, in buffer order.
+    const auto written = [&](const uint8_t* buf) {
+        std::vector<uint8_t> bytes(buf, buf + kLuma);
+        for (const uint8_t* plane : {buf + kLuma, buf + kLuma + kLuma / 4}) {
+            for (size_t r = 0; r < kHeight / 2; ++r) {
+                const uint8_t* row = plane + r * kWidth / 2;
+                bytes.insert(bytes.end(), row, row + kWidth / 2);
+            }
+        }
+        return bytes;
+    };
+    const uint8_t* cr = out + kLuma;
+    const uint8_t* cb = cr + kLuma / 4;
+    const size_t rowStarts[] = {0, 360, 721};  // (r * 721) / 2
+    for (size_t r = 0; r < kHeight / 2; ++r) {
+        for (size_t x = 0; x < kWidth / 2; ++x) {
+            ASSERT_EQ(cr[rowStarts[r] + x], f->crPlane[r * f->chromaPitch + x]) << r << "," << x;
+            ASSERT_EQ(cb[rowStarts[r] + x], f->cbPlane[r * f->chromaPitch + x]) << r << "," << x;
+        }
+    }
+    for (size_t i = kWritten; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << i;
+
+    // Without a buffer one is taken from the heap, released with free().
+    uint8_t* taken = nullptr;
+    ASSERT_EQ(DeliverFrame(*f, &taken), 0);
+    ASSERT_NE(taken, nullptr);
+    EXPECT_EQ(written(taken), written(out));
+    std::free(taken);
+    DeleteFrame(f);
+}
+
+}  // namespace
+}  // namespace avs

@@ -1,0 +1,201 @@
+// The avsdec program as people run it: exit status, standard error and the
+// files it writes.
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+
+#include "support/decode_stream.h"
+#include "support/test_paths.h"
+
+namespace avs::test {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+    int status;
+    std::string out;  // standard output
+    std::string err;  // standard error
+};
+
+std::string ReadText(const fs::path& path) {
+    const std::vector<uint8_t> bytes = ReadFile(path);
+    return {bytes.begin(), bytes.end()};
+}
+
+void WriteBytes(const fs::path& path, const std::vector<uint8_t>& bytes) {
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+}
+
+class AvsdecTool : public testing::Test {
+  protected:
+    void SetUp() override {
+        const auto* info = testing::UnitTest::GetInstance()->current_test_info();
+        dir_ = fs::temp_directory_path() /
+               ("avsdec_tool_" + std::to_string(getpid()) + "_" + info->name());
+        fs::remove_all(dir_);
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    fs::path Temp(const std::string& name) const { return dir_ / name; }
+
+    // Runs avsdec with `args` (already quoted where needed) in the test's
+    // own directory, where relative output names land.
+    Outcome Run(const std::string& args) const {
+        const std::string command = "cd " + Quote(dir_) + " && '" + AVSDEC_TOOL_PATH + "' " + args +
+                                    " >'" + Temp("stdout").string() + "' 2>'" +
+                                    Temp("stderr").string() + "'";
+        const int raw = std::system(command.c_str());
+        return {WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, ReadText(Temp("stdout")),
+                ReadText(Temp("stderr"))};
+    }
+
+    static std::string Quote(const fs::path& p) {
+        std::string quoted = "'";  // built in steps: GCC 12 warns falsely on "'" + s + "'"
+        quoted += p.string();
+        quoted += '\'';
+        return quoted;
+    }
+
+    fs::path dir_;
+};
+
+TEST_F(AvsdecTool, HelpAndVersionExitZero) {
+    Outcome help = Run("--help");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: avsdec INPUT -o OUTPUT"), std::string::npos);
+    Outcome version = Run("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("avsdec ", 0), 0u);
+}
+
+TEST_F(AvsdecTool, ErrorsGiveOneLineAndStatusOne) {
+    const fs::path stream = DataDir() / "i_qcif_q20.avs";
+    const std::pair<std::string, std::string> cases[] = {
+        {"", "no input given"},
+        {Quote(stream), "no output given"},
+        {Quote(Temp("missing.avs")) + " -o x.md5", "cannot open"},
+        {Quote(stream) + " -o " + Quote(Temp("no/such/dir/x.md5")), "cannot write"},
+        {Quote(stream) + " -o x.mkv", "cannot tell the format"},
+        {Quote(stream) + " --muxer avi -o x", "unknown muxer"},
+        {Quote(stream) + " -o x.md5 --format yuy2", "--format applies to raw output"},
+        {Quote(stream) + " -o x.raw --format nv12", "unknown --format"},
+        {Quote(stream) + " -o x.md5 --frames 0", "--frames takes"},
+        {Quote(stream) + " -o x.md5 --chunk", "--chunk needs a value"},
+        {Quote(stream) + " -o x.md5 --fast", "unknown option --fast"},
+        {Quote(stream) + " -o " + Quote(Temp("a%d%d.bmp")), "not a BMP file name"},
+    };
+    for (const auto& [args, message] : cases) {
+        Outcome o = Run(args);
+        EXPECT_EQ(o.status, 1) << args;
+        EXPECT_EQ(o.err.rfind("avsdec: ", 0), 0u) << args << ": " << o.err;
+        EXPECT_NE(o.err.find(message), std::string::npos) << args << ": " << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << args << ": " << o.err;
+    }
+}
+
+// Decoding tests: the md5 output is compared byte for byte (as `cmp` does)
+// with the stream's conformance listing.
+constexpr uint8_t kIStart[] = {0, 0, 1, 0xB3};
+
+// DISABLED_ until the decoder behind the C interface is in place.
+class DISABLED_AvsdecDecode : public AvsdecTool {
+  protected:
+    const fs::path stream_ = DataDir() / "i_qcif_q20.avs";
+    const std::string expected_ = ReadText(DataDir() / "i_qcif_q20.md5");
+};
+
+TEST_F(DISABLED_AvsdecDecode, Md5OutputMatchesTheConformanceListing) {
+    for (const char* chunk : {"", " --chunk 1", " --chunk 4099"}) {
+        Outcome o = Run(Quote(stream_) + " -o " + Quote(Temp("out.md5")) + chunk);
+        EXPECT_EQ(o.status, 0) << chunk << ": " << o.err;
+        EXPECT_EQ(ReadText(Temp("out.md5")), expected_) << chunk;
+        // Not a terminal: no progress, just the summary line.
+        EXPECT_EQ(o.err.rfind("avsdec: 6 pictures, 176x144, ", 0), 0u) << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+    }
+}
+
+TEST_F(DISABLED_AvsdecDecode, StreamEndsAreHandledLikeTheHostMust) {
+    // Without its sequence end the last picture still comes out (the tool
+    // feeds one); with a second one it does not come out twice.
+    std::vector<uint8_t> bytes = ReadFile(stream_);
+    ASSERT_GE(bytes.size(), 4u);
+    bytes.resize(bytes.size() - 4);
+    WriteBytes(Temp("open.avs"), bytes);
+    bytes.insert(bytes.end(), {0, 0, 1, 0xB1, 0, 0, 1, 0xB1});
+    WriteBytes(Temp("twice.avs"), bytes);
+    for (const char* name : {"open.avs", "twice.avs"}) {
+        Outcome o = Run(Quote(Temp(name)) + " --muxer md5 -o -");
+        EXPECT_EQ(o.status, 0) << name << ": " << o.err;
+        EXPECT_EQ(o.out, expected_) << name;
+    }
+}
+
+TEST_F(DISABLED_AvsdecDecode, ReadsStandardInput) {
+    Outcome o = Run("- -o " + Quote(Temp("out.md5")) + " <" + Quote(stream_));
+    EXPECT_EQ(o.status, 0) << o.err;
+    EXPECT_EQ(ReadText(Temp("out.md5")), expected_);
+}
+
+TEST_F(DISABLED_AvsdecDecode, FramesStopsEarly) {
+    Outcome o = Run(Quote(stream_) + " --frames 2 --muxer md5 -o -");
+    EXPECT_EQ(o.status, 0) << o.err;
+    std::vector<std::string> lines = ReadMd5Lines(DataDir() / "i_qcif_q20.md5");
+    EXPECT_EQ(o.out, "# 176x144 2\n" + lines[1] + "\n" + lines[2] + "\n");
+}
+
+TEST_F(DISABLED_AvsdecDecode, PictureFilesHaveTheirFormatsSizes) {
+    constexpr size_t kW = 176, kH = 144, kPictures = 6, kI420 = kW * kH * 3 / 2;
+    struct Case {
+        std::string args;
+        std::string file;
+        size_t bytes;
+    };
+    const std::string header = "YUV4MPEG2 W176 H144 F25:1 Ip A1:1 C420jpeg\n";
+    const Case cases[] = {
+        {"-o out.yuv", "out.yuv", kPictures * kI420},
+        {"-o out.y4m", "out.y4m", header.size() + kPictures * (6 + kI420)},
+        {"-o out.raw", "out.raw", kPictures * kI420},
+        {"-o out.raw --format uyvy", "out.raw", kPictures * kW * kH * 2},
+        {"-o out.raw --format bgr4", "out.raw", kPictures * kW * kH * 4},
+        {"-o out%02d.bmp --frames 2", "out01.bmp", 54 + kW * 3 * kH},
+        {"--muxer null", "", 0},
+    };
+    for (const Case& c : cases) {
+        Outcome o = Run(Quote(stream_) + " " + c.args);
+        EXPECT_EQ(o.status, 0) << c.args << ": " << o.err;
+        if (c.file.empty()) continue;
+        EXPECT_EQ(fs::file_size(Temp(c.file)), c.bytes) << c.args;
+        fs::remove(Temp(c.file));
+    }
+    EXPECT_TRUE(fs::exists(Temp("out00.bmp")));
+    EXPECT_FALSE(fs::exists(Temp("out02.bmp")));
+}
+
+TEST_F(DISABLED_AvsdecDecode, StreamsWithoutPicturesAreErrors) {
+    std::vector<uint8_t> junk(1000, 0x55);
+    WriteBytes(Temp("junk.avs"), junk);
+    std::vector<uint8_t> bytes = ReadFile(stream_);
+    bytes.resize(std::search(bytes.begin(), bytes.end(), std::begin(kIStart), std::end(kIStart)) -
+                 bytes.begin());
+    WriteBytes(Temp("header_only.avs"), bytes);
+    for (auto [name, message] : {std::pair{"junk.avs", "no sequence header in"},
+                                 {"header_only.avs", "no picture could be decoded from"}}) {
+        Outcome o = Run(Quote(Temp(name)) + " --muxer null");
+        EXPECT_EQ(o.status, 1) << name;
+        EXPECT_NE(o.err.find(message), std::string::npos) << name << ": " << o.err;
+    }
+}
+
+}  // namespace
+}  // namespace avs::test

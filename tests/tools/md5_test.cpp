@@ -1,0 +1,45 @@
+#include "md5.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+
+namespace avs::tool {
+namespace {
+
+std::span<const uint8_t> Bytes(std::string_view s) {
+    return {reinterpret_cast<const uint8_t*>(s.data()), s.size()};
+}
+
+TEST(Md5, KnownDigests) {
+    const std::string million(1000000, 'a');
+    const std::pair<std::string_view, const char*> cases[] = {
+        {"", "d41d8cd98f00b204e9800998ecf8427e"},
+        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
+        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
+        // 56 and 64 bytes: the length no longer fits the first block.
+        {"12345678901234567890123456789012345678901234567890123456",
+         "49f193adce178490e34d1b3a4ec0064c"},
+        {"1234567890123456789012345678901234567890123456789012345678901234",
+         "eb6c4179c0a7c82cc2828c1e6338e165"},
+        {million, "7707d6ae4e027c70eea2a935c2296f21"},
+    };
+    for (auto [text, digest] : cases) EXPECT_EQ(Md5Hex({Bytes(text)}), digest) << text.size();
+}
+
+TEST(Md5, PiecesHashLikeTheWhole) {
+    std::string text;
+    for (int i = 0; i < 1000; ++i) text += static_cast<char>(i * 31 + 7);
+    const std::string whole = Md5Hex({Bytes(text)});
+    for (size_t piece : {1u, 3u, 63u, 64u, 65u, 200u}) {
+        Md5 md5;
+        for (size_t at = 0; at < text.size(); at += piece) {
+            md5.Update(Bytes(std::string_view(text).substr(at, piece)));
+        }
+        EXPECT_EQ(md5.FinishHex(), whole) << piece;
+    }
+}
+
+}  // namespace
+}  // namespace avs::tool

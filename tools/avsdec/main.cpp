@@ -1,0 +1,131 @@
+// avsdec: decodes an AVS elementary stream to pictures, through the
+// library's public C interface only, as any host does.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "host_decoder.h"
+#include "input.h"
+#include "options.h"
+#include "output.h"
+
+namespace avs::tool {
+namespace {
+
+int Fail(const std::string& message) {
+    std::fprintf(stderr, "avsdec: %s\n", message.c_str());
+    return 1;
+}
+
+// A picture count on standard error, only when a person is watching it.
+class Progress {
+  public:
+    Progress() : enabled_(isatty(STDERR_FILENO) != 0) {}
+    void Picture(uint32_t count) {
+        if (!enabled_) return;
+        const auto now = std::chrono::steady_clock::now();
+        if (now - last_ < std::chrono::milliseconds(200)) return;
+        last_ = now;
+        std::fprintf(stderr, "\r%u pictures", count);
+    }
+    void Clear() {
+        if (enabled_ && last_ != std::chrono::steady_clock::time_point{}) {
+            std::fprintf(stderr, "\r                    \r");
+        }
+    }
+
+  private:
+    bool enabled_;
+    std::chrono::steady_clock::time_point last_{};
+};
+
+int Run(const Options& options) {
+    const MuxerEntry* entry =
+        options.muxer.empty() ? MuxerForPath(options.output) : FindMuxer(options.muxer);
+    if (entry == nullptr) {
+        return Fail(options.muxer.empty() ? "cannot tell the format of '" + options.output +
+                                                "' from its extension (use --muxer)"
+                                          : "unknown muxer '" + options.muxer + "'");
+    }
+    MuxerSettings settings{AVS_FOURCC_YV12};
+    if (!options.format.empty()) {
+        settings.rawFourcc = RawFormatFourcc(options.format);
+        if (settings.rawFourcc == 0) return Fail("unknown --format '" + options.format + "'");
+        if (std::string_view(entry->name) != "raw") {
+            return Fail("--format applies to raw output (.raw or --muxer raw)");
+        }
+    }
+
+    std::string error;
+    std::unique_ptr<Input> input = OpenInput(options.input, &error);
+    if (input == nullptr) return Fail(error);
+    std::unique_ptr<Muxer> muxer = entry->create(settings);
+    if (!muxer->Open(options.output)) return Fail(muxer->Error());
+
+    Progress progress;
+    bool writeFailed = false;
+    uint32_t width = 0, height = 0;
+    HostDecoder decoder(muxer->Request(), [&](const Picture& picture) {
+        if (!muxer->Write(picture)) {
+            writeFailed = true;
+            return false;
+        }
+        width = picture.width;
+        height = picture.height;
+        progress.Picture(picture.index + 1);
+        return options.frames == 0 || picture.index + 1 < options.frames;
+    });
+    if (!decoder.Ok()) return Fail("the decoder could not be created");
+
+    const auto start = std::chrono::steady_clock::now();
+    std::vector<uint8_t> chunk(options.chunk);
+    while (!decoder.Stopped()) {
+        const size_t n = input->Read(chunk);
+        if (n == 0) break;
+        decoder.Push({chunk.data(), n});
+    }
+    if (!input->Error().empty()) return Fail(input->Error());
+    decoder.Finish();
+    progress.Clear();
+    if (writeFailed) return Fail(muxer->Error());
+    if (!muxer->Close()) return Fail(muxer->Error());
+
+    const double seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+    if (decoder.Resets() > 0) {
+        std::fprintf(stderr,
+                     "avsdec: %u times the decoder could take no more input and was reset\n",
+                     decoder.Resets());
+    }
+    if (decoder.Pictures() == 0) {
+        return Fail(decoder.Sequence().profile_id == 0
+                        ? "no sequence header in '" + options.input + "'"
+                        : "no picture could be decoded from '" + options.input + "'");
+    }
+    std::fprintf(stderr, "avsdec: %u pictures, %ux%u, %.3f s, %.1f pictures/s\n",
+                 decoder.Pictures(), width, height, seconds,
+                 seconds > 0 ? decoder.Pictures() / seconds : 0.0);
+    return 0;
+}
+
+}  // namespace
+}  // namespace avs::tool
+
+int main(int argc, char** argv) {
+    using namespace avs::tool;
+    Options options;
+    const std::string error = ParseOptions(argc, argv, options);
+    if (!error.empty()) return Fail(error + " (avsdec --help lists the options)");
+    if (options.help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (options.version) {
+        std::printf("avsdec %s\n", AVSDEC_VERSION);
+        return 0;
+    }
+    return Run(options);
+}
