@@ -10,6 +10,7 @@
  *         s->Control(s, 0, AVS_ConvertPicture, (uintptr_t)frame_memory);
  *     s->Feed(s, NULL, 0);                          // end of stream: flush
  *     s->Free(s);
+ *     free(s);                                      // the record came from malloc
  *
  * Pictures come back in display order. Every word of the record is
  * pointer-sized; word i sits at byte offset i * sizeof(void*).
@@ -44,10 +45,11 @@ typedef uint32_t(AVSDEC_CALL* AVS_NoopOp)(AVS_Video_stream* stream, ...);
 typedef uint32_t(AVSDEC_CALL* AVS_FeedOp)(AVS_Video_stream* stream, const uint8_t* data,
                                           uint32_t length);
 /* Runs request `code` (AVS_Request) with `argument`; returns 0 except for
- * AVS_GetStatusAndDelivery. Must not be called after Done or Free. */
+ * AVS_GetStatusAndDelivery. Does nothing after Done or Free. */
 typedef uint32_t(AVSDEC_CALL* AVS_ControlOp)(AVS_Video_stream* stream, uintptr_t reserved,
                                              uint32_t code, uintptr_t argument);
-/* Releases the decoder; the record itself stays valid with Private == NULL. */
+/* Releases the decoder; the record itself stays valid with Private == NULL, so
+ * Done then Free is safe. The record comes from malloc: the host frees it. */
 typedef void(AVSDEC_CALL* AVS_TeardownOp)(AVS_Video_stream* stream);
 
 /* The stream record: fourteen pointer-sized slots. */

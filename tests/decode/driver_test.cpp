@@ -1,0 +1,163 @@
+// The decode driver's bookkeeping around pictures: results, status, display
+// order and the flushes at sequence ends, unit by unit.
+#include "decode/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bitstream/start_codes.h"
+#include "bitstream/test_units.h"
+#include "support/test_paths.h"
+
+namespace avs::test {
+namespace {
+
+using Bytes = std::vector<uint8_t>;
+
+const Bytes kSequenceEnd = {0, 0, 1, kSequenceEndCode};
+
+// The units of a stream, each from its start code to the next picture-level one.
+std::vector<Bytes> SplitUnits(const Bytes& stream) {
+    std::vector<Bytes> units;
+    size_t start = 0;
+    for (size_t i = 1; i + 4 <= stream.size(); ++i) {
+        const uint8_t v = stream[i + 3];
+        const bool pictureLevel = v == kSequenceHeaderCode || v == kSequenceEndCode ||
+                                  v == kIPictureCode || v == kPbPictureCode;
+        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1 && pictureLevel) {
+            units.emplace_back(stream.begin() + start, stream.begin() + i);
+            start = i;
+        }
+    }
+    units.emplace_back(stream.begin() + start, stream.end());
+    return units;
+}
+
+Bytes SequenceHeaderOfSize(uint32_t width, uint32_t height) {
+    BitWriter w = StartCode(kSequenceHeaderCode);
+    w.Bits(0x20, 8).Bits(0x40, 8).Bit(1).Bits(width, 14).Bits(height, 14).Bits(1, 2).Bits(1, 3);
+    w.Bits(2, 4).Bits(3, 4).Bits(1000, 18).Bit(1).Bits(0, 12).Bit(0).Bit(1).Bits(100, 18);
+    return w.Stuffing().Data();
+}
+
+// Drives the decoder's Parse and Decode operations one unit at a time, the
+// way the feed loop does.
+class Driver {
+  public:
+    Driver() : decoder_(NewDecoder()), ctx_(*decoder_->context) {}
+
+    // Offers the unit followed by the start code that ends it and decodes it.
+    int32_t Decode(const Bytes& unit, const Bytes& next = kSequenceEnd) {
+        Bytes bytes = unit;
+        bytes.insert(bytes.end(), next.begin(), next.begin() + 4);
+        uint32_t taken = 0;
+        EXPECT_EQ(decoder_->ops.Parse(decoder_.get(), bytes.data(),
+                                      static_cast<uint32_t>(bytes.size()), &taken),
+                  1);
+        return decoder_->ops.Decode(decoder_.get());
+    }
+    // A sequence end on its own.
+    int32_t End() {
+        uint32_t taken = 0;
+        EXPECT_EQ(decoder_->ops.Parse(decoder_.get(), kSequenceEnd.data(), 4, &taken), 1);
+        return decoder_->ops.Decode(decoder_.get());
+    }
+
+    DecoderContext& ctx() { return ctx_; }
+    std::string Text() const { return ctx_.statusText; }
+
+  private:
+    DecoderPtr decoder_;
+    DecoderContext& ctx_;
+};
+
+class DriverTest : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        units_ = SplitUnits(ReadFile(DataDir() / "i_qcif_q20.avs"));
+        ASSERT_GE(units_.size(), 4u);
+        ASSERT_EQ(units_[0][3], kSequenceHeaderCode);
+        ASSERT_EQ(units_[1][3], kIPictureCode);
+        ASSERT_EQ(units_[3][3], kIPictureCode);
+    }
+    const Bytes& Sequence() const { return units_[0]; }
+    const Bytes& IPicture(int i) const { return units_[1 + 2 * i]; }
+
+    std::vector<Bytes> units_;
+};
+
+TEST_F(DriverTest, ALoneIPictureWaitsForTheSequenceEnd) {
+    Driver d;
+    EXPECT_EQ(d.Decode(Sequence()), kResultNothing);
+    EXPECT_EQ(d.ctx().statusWord, kStatusUnitHeld);
+    EXPECT_EQ(d.Text(), "Sequence header succesfully read");
+
+    EXPECT_EQ(d.Decode(IPicture(0)), kResultIPicture);
+    EXPECT_EQ(d.ctx().statusWord, kStatusIdle);
+    EXPECT_EQ(d.Text(), "I-frame succesfully decoded");
+    EXPECT_EQ(d.ctx().deliveryFlag, 0u);
+
+    EXPECT_EQ(d.End(), kResultSequenceEnd | static_cast<int32_t>(kDelivered));
+    EXPECT_EQ(d.ctx().deliveryFlag, kDelivered);
+    // A second sequence end hands out the same picture again.
+    d.ctx().deliveryFlag = 0;
+    EXPECT_EQ(d.End(), kResultSequenceEnd | static_cast<int32_t>(kDelivered));
+}
+
+TEST_F(DriverTest, EverySequenceIsReorderedLikeTheFirst) {
+    Driver d;
+    d.Decode(Sequence());
+    EXPECT_EQ(d.Decode(IPicture(0)), kResultIPicture);
+    // The second reference hands out the first.
+    EXPECT_EQ(d.Decode(IPicture(1)), kResultIPicture | static_cast<int32_t>(kDelivered));
+    EXPECT_EQ(d.End(), kResultSequenceEnd | static_cast<int32_t>(kDelivered));
+    // After the flush, a new sequence starts empty: its first picture waits.
+    d.Decode(Sequence());
+    EXPECT_EQ(d.ctx().queue.count, 0);
+    EXPECT_EQ(d.Decode(IPicture(0)), kResultIPicture);
+}
+
+TEST_F(DriverTest, ANewPictureSizeEmptiesTheQueueAndThePictureBuffer) {
+    Driver d;
+    d.Decode(Sequence());
+    d.Decode(IPicture(0));
+    d.Decode(IPicture(1));
+    ASSERT_NE(d.ctx().pictureBuffer, nullptr);
+    EXPECT_EQ(d.Decode(SequenceHeaderOfSize(64, 48)), kResultNothing);
+    EXPECT_EQ(d.ctx().queue.count, 0);
+    EXPECT_EQ(d.ctx().pictureBuffer, nullptr);
+    // Nothing of the old size is left to flush.
+    EXPECT_EQ(d.End(), kResultSequenceEnd);
+    // The same size keeps what is queued.
+    d.Decode(Sequence());
+    d.Decode(IPicture(0));
+    d.Decode(Sequence());
+    EXPECT_EQ(d.ctx().queue.count, 1);
+}
+
+TEST_F(DriverTest, PicturesThatCannotBeDecodedDeliverNothing) {
+    Driver d;
+    // Before any sequence header.
+    EXPECT_EQ(d.Decode(IPicture(0)), kResultNothing);
+    EXPECT_EQ(d.ctx().statusWord, kStatusNoSequence);
+    EXPECT_EQ(d.Text(), "No sequence header exists");
+
+    d.Decode(Sequence());
+    d.Decode(IPicture(0));
+    // A B picture with a single reference is skipped.
+    const Bytes bPicture = {0, 0, 1, kPbPictureCode, 0xFF, 0xFF, 0x80 | 0x01, 0x23, 0xC0};
+    EXPECT_EQ(d.Decode(bPicture), kResultBPicture);
+    EXPECT_EQ(d.ctx().statusWord, kStatusIdle);
+    EXPECT_EQ(d.ctx().deliveryFlag, 0u);
+    // Coding types 0 and 3 are no pictures at all.
+    for (uint8_t type : {0x00, 0xC0}) {
+        const Bytes unknown = {0, 0, 1, kPbPictureCode, 0xFF, 0xFF, type, 0x23, 0xC0};
+        EXPECT_EQ(d.Decode(unknown), kResultNothing);
+    }
+    EXPECT_EQ(d.ctx().queue.count, 1);
+}
+
+}  // namespace
+}  // namespace avs::test
