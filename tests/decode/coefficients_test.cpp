@@ -5,13 +5,13 @@
 #include <array>
 #include <vector>
 
-#include "decode/bit_writer.h"
+#include "decode/code_writer.h"
 #include "decode/coefficient_tables.h"
 
 namespace avs {
 namespace {
 
-using test::BitWriter;
+using test::CodeWriter;
 using Block = std::array<int16_t, 64>;
 using Decoder = int (*)(BitReader&, const uint8_t*, int16_t*);
 
@@ -23,7 +23,7 @@ struct Symbol {
 // Decodes the given symbols (code numbers with their Exp-Golomb orders).
 Block Decode(Decoder decode, const std::vector<Symbol>& symbols, const uint8_t* scan,
              int* result = nullptr, uint32_t* bitsRead = nullptr) {
-    BitWriter w;
+    CodeWriter w;
     for (const Symbol& s : symbols) w.ExpGolomb(s.code, s.order);
     const auto unit = w.Unit();
     BitReader br(unit.data(), w.ByteCount());

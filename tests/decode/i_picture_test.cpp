@@ -4,7 +4,7 @@
 
 #include <memory>
 
-#include "decode/bit_writer.h"
+#include "decode/code_writer.h"
 #include "decode/intra_macroblock.h"
 #include "decode/pictures.h"
 #include "decode/slice.h"
@@ -14,7 +14,7 @@
 namespace avs {
 namespace {
 
-using test::BitWriter;
+using test::CodeWriter;
 using test::TestFrame;
 
 class IPicture : public ::testing::Test {
@@ -32,7 +32,7 @@ class IPicture : public ::testing::Test {
     }
 
     // Decodes `w`'s bits as the macroblock data of a width x height picture.
-    TestFrame Decode(const BitWriter& w, uint32_t width, uint32_t height) {
+    TestFrame Decode(const CodeWriter& w, uint32_t width, uint32_t height) {
         TestFrame t(width, height, 0xEE);
         ctx->mbWidth = t.f.mbWidth;
         ctx->mbHeight = t.f.mbHeight;
@@ -47,7 +47,7 @@ class IPicture : public ::testing::Test {
 
 // A macroblock whose four blocks use their predicted modes and chroma DC.
 // cbpCode 16 codes block 0 only, 4 codes nothing.
-void Macroblock(BitWriter& w, uint32_t cbpCode) {
+void Macroblock(CodeWriter& w, uint32_t cbpCode) {
     w.Bits(0xF, 4);  // predicted luma modes
     w.Ue(0);         // chroma DC
     w.Ue(cbpCode);
@@ -60,7 +60,7 @@ void Macroblock(BitWriter& w, uint32_t cbpCode) {
 TEST_F(IPicture, DcCoefficientSpreadsThroughThePredictions) {
     // DC 1 at QP 63 dequantises to 470 and leaves a flat residual of 29 on the
     // 128 of the first block; every later block predicts DC from it.
-    BitWriter w;
+    CodeWriter w;
     Macroblock(w, 16);
     const TestFrame t = Decode(w, 16, 16);
     TestFrame expected(16, 16, 0xEE);
@@ -79,7 +79,7 @@ TEST_F(IPicture, DcCoefficientSpreadsThroughThePredictions) {
 
 TEST_F(IPicture, ANewSliceDoesNotPredictFromTheRowAbove) {
     for (bool slice : {false, true}) {
-        BitWriter w;
+        CodeWriter w;
         Macroblock(w, 16);
         if (slice) {
             w.AlignWithZeros();
@@ -96,7 +96,7 @@ TEST_F(IPicture, ANewSliceDoesNotPredictFromTheRowAbove) {
 TEST_F(IPicture, DataEndingEarlyLeavesGreyMacroblocks) {
     // 22 bits of data for a picture of six macroblocks: the second one runs
     // past the end (it reads the zeros beyond), the four after it are grey.
-    BitWriter w;
+    CodeWriter w;
     Macroblock(w, 16);
     const TestFrame first = Decode(w, 48, 32);
     for (int n = 2; n < 6; ++n) {
@@ -108,7 +108,7 @@ TEST_F(IPicture, DataEndingEarlyLeavesGreyMacroblocks) {
     }
     // Truncated and corrupt data decode the same way every time, filtered or not.
     ctx->picture.loop_filter_disable = 0;
-    BitWriter noise;
+    CodeWriter noise;
     for (uint32_t v : {0xFFFFFFFFu, 0x00000000u, 0x12345678u, 0x00000000u}) noise.Bits(v, 32);
     const TestFrame a = Decode(noise, 48, 32);
     const TestFrame b = Decode(noise, 48, 32);
@@ -173,7 +173,7 @@ TEST_F(IPicture, ModesNextToInterBlocksAndAcrossSlices) {
         IntraModeAt(t.f.intraModes, 2, 1, 2 + (k >> 1)) = 1;
     }
     auto modes = [&](uint32_t sliceFirstRow) {
-        BitWriter w;
+        CodeWriter w;
         Macroblock(w, 4);
         const auto unit = w.Unit();
         BitReader br(unit.data(), w.ByteCount());

@@ -1,4 +1,4 @@
-// Builds bit strings for decoder tests: fixed fields and Exp-Golomb codes,
+// Builds bit strings for decoder tests: fixed fields and Exp-Golomb codes of any order,
 // most significant bit first, padded like every unit the decoder reads.
 #pragma once
 
@@ -9,7 +9,7 @@
 
 namespace avs::test {
 
-class BitWriter {
+class CodeWriter {
   public:
     void Bits(uint32_t value, int n) {
         for (int i = n - 1; i >= 0; --i) Bit((value >> i) & 1);
