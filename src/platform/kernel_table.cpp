@@ -12,6 +12,8 @@ void FillKernelTable(KernelTable& table, uint32_t features) {
     InstallLoopFilterKernels(table, features);
 }
 
-void FillKernelTable() { FillKernelTable(gKernels, DetectCpuFeatures()); }
+void FillKernelTable() {
+    FillKernelTable(gKernels, DetectCpuFeatures());
+}
 
 }  // namespace avs
