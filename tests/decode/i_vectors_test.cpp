@@ -35,11 +35,11 @@ TEST_P(IVectors, DecodeBitExactly) {
     EXPECT_EQ(DecodeMd5Lines(bytes, Feeding::RandomPieces, 3), expected);
 }
 
-INSTANTIATE_TEST_SUITE_P(DISABLED_Streams, IVectors,
+INSTANTIATE_TEST_SUITE_P(Streams, IVectors,
                          ::testing::Values("i_qcif_q20.avs", "i_cif_nolf.avs", "i_cif_lowqp.avs",
                                            "i_1080.avs", "final/f_i_qcif.final.avs"));
 
-TEST(DISABLED_IVectorsCorrupt, GiveTheSamePicturesEveryRun) {
+TEST(IVectorsCorrupt, GiveTheSamePicturesEveryRun) {
     const std::vector<uint8_t> stream = ReadFile(DataDir() / "i_qcif_q20.avs");
     ASSERT_FALSE(stream.empty());
     std::mt19937 rng(5);
