@@ -22,10 +22,8 @@ struct KernelTable {
     McChromaFn McChroma4x8;
     McChromaFn McChroma4x4;
     McChromaBiFn McChromaBi4x4;
-    EdgeFilterFn FilterLumaEdgeV;
-    EdgeFilterFn FilterLumaEdgeH;
-    ChromaEdgeFilterFn FilterChromaEdgeV;
-    ChromaEdgeFilterFn FilterChromaEdgeH;
+    LumaMacroblockFilterFn FilterLumaMacroblock;
+    ChromaMacroblockFilterFn FilterChromaMacroblock;
 };
 
 // Filled by every decoder initialisation, always with the same values.

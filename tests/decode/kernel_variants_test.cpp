@@ -6,7 +6,6 @@
 #include <functional>
 #include <random>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "platform/cpu_features.h"
@@ -93,31 +92,40 @@ std::vector<Slot> Slots() {
     slots.push_back({"StoreLumaBlock", store(false)});
     slots.push_back({"StoreChromaBlock", store(true)});
 
-    // Edge filters: the edge lies at x = 16 (vertical) or y = 16 (horizontal)
-    // of 40 x 40 planes; chroma kernels filter two planes at once.
-    auto edge = [](auto slot, bool vertical) {
-        return [slot, vertical](const KernelTable& t, std::mt19937& rng, int trial) {
-            constexpr int kPitch = 40;
-            std::vector<uint8_t> a = Plane(rng, 40, kPitch, trial);
-            std::vector<uint8_t> b = Plane(rng, 40, kPitch, trial + 1);
-            const int qp = static_cast<int>(rng() % 64);
-            const EdgeThresholds th = {std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
-            const int bs0 = static_cast<int>(rng() % 3);
-            const int bs1 = static_cast<int>(rng() % 3);
-            const ptrdiff_t at = vertical ? 8 * kPitch + 16 : 16 * kPitch + 8;
-            if constexpr (std::is_same_v<decltype(slot), EdgeFilterFn KernelTable::*>) {
-                (t.*slot)(a.data() + at, kPitch, bs0, bs1, th);
-            } else {
-                (t.*slot)(a.data() + at, b.data() + at, kPitch, bs0, bs1, th);
-            }
-            a.insert(a.end(), b.begin(), b.end());
-            return a;
-        };
+    // Macroblock filters: the macroblock lies at (16, 16) of 40 x 40 planes
+    // (chroma: both planes, each block at (16, 16)), with every combination
+    // of strengths and edges left out at the picture's border.
+    auto strengths = [](std::mt19937& rng) {
+        MacroblockEdgeStrengths bs{};
+        for (uint8_t* half : {&bs.left[0], &bs.left[1], &bs.innerV[0], &bs.innerV[1], &bs.top[0],
+                              &bs.top[1], &bs.innerH[0], &bs.innerH[1]}) {
+            *half = static_cast<uint8_t>(rng() % 3);
+        }
+        return bs;
     };
-    slots.push_back({"FilterLumaEdgeV", edge(&KernelTable::FilterLumaEdgeV, true)});
-    slots.push_back({"FilterLumaEdgeH", edge(&KernelTable::FilterLumaEdgeH, false)});
-    slots.push_back({"FilterChromaEdgeV", edge(&KernelTable::FilterChromaEdgeV, true)});
-    slots.push_back({"FilterChromaEdgeH", edge(&KernelTable::FilterChromaEdgeH, false)});
+    auto thresholds = [](std::mt19937& rng) {
+        const int qp = static_cast<int>(rng() % 64);
+        return EdgeThresholds{std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
+    };
+    constexpr int kPitch = 40;
+    constexpr ptrdiff_t kAt = 16 * kPitch + 16;
+    slots.push_back(
+        {"FilterLumaMacroblock", [=](const KernelTable& t, std::mt19937& rng, int trial) {
+             std::vector<uint8_t> plane = Plane(rng, 40, kPitch, trial);
+             const MacroblockEdgeStrengths bs = strengths(rng);
+             t.FilterLumaMacroblock(plane.data() + kAt, kPitch, bs, thresholds(rng));
+             return plane;
+         }});
+    slots.push_back(
+        {"FilterChromaMacroblock", [=](const KernelTable& t, std::mt19937& rng, int trial) {
+             std::vector<uint8_t> cb = Plane(rng, 40, kPitch, trial);
+             std::vector<uint8_t> cr = Plane(rng, 40, kPitch, trial + 1);
+             const MacroblockEdgeStrengths bs = strengths(rng);
+             t.FilterChromaMacroblock(cb.data() + kAt, cr.data() + kAt, kPitch, bs,
+                                      thresholds(rng));
+             cb.insert(cb.end(), cr.begin(), cr.end());
+             return cb;
+         }});
     return slots;
 }
 
