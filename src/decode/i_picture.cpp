@@ -11,11 +11,20 @@ int DecodeIPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
     MacroblockBuffers& buffers = ctx.mb;
     SliceState slice;
     ClearResidual(buffers);
+    // The loop filter trails decoding by a row, while the row's samples are
+    // still in the cache.
+    uint32_t filteredRows = 0;
     const uint32_t total = frame.mbWidth * frame.mbHeight;
     for (uint32_t n = 0; n < total; ++n) {
         const uint32_t mbX = n % frame.mbWidth;
         const uint32_t mbY = n / frame.mbWidth;
-        if (mbX == 0) StartSliceAtRow(br, ctx, frame, mbY, slice);
+        if (mbX == 0) {
+            if (mbY >= 2) {
+                FilterRows(frame, ctx.picture, filteredRows, mbY - 1);
+                filteredRows = mbY - 1;
+            }
+            StartSliceAtRow(br, ctx, frame, mbY, slice);
+        }
         MacroblockInfo& mb = frame.macroblocks[n];
         DecodeIMacroblock(br, ctx, frame, mbX, mbY, slice, mb, buffers);
         InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
@@ -26,7 +35,7 @@ int DecodeIPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
             break;
         }
     }
-    FilterPicture(frame, ctx.picture);
+    FilterRows(frame, ctx.picture, filteredRows, frame.mbHeight);
     return 0;
 }
 
