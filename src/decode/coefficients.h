@@ -13,9 +13,11 @@ namespace avs {
 const uint8_t* ScanOrder(uint32_t pictureStructure);
 
 // Each decoder reads one block's symbols into `block` (64 coefficients,
-// row-major), which the caller has zeroed. Returns 0, or -1 for a corrupt
-// block (no end of block within 65 symbols: the block stays zero; a run past
-// the last coefficient: placing stops there).
+// row-major), which the caller has zeroed. Returns how many scan positions
+// the coefficients cover (the last one's scan index + 1; 1 for a block with
+// only its DC coefficient, 0 for an empty block), or -1 for a corrupt block
+// (no end of block within 65 symbols: the block stays zero; a run past the
+// last coefficient: placing stops there).
 int DecodeIntraLumaBlock(BitReader& br, const uint8_t* scan, int16_t* block);
 int DecodeInterLumaBlock(BitReader& br, const uint8_t* scan, int16_t* block);
 int DecodeChromaBlock(BitReader& br, const uint8_t* scan, int16_t* block);

@@ -20,10 +20,10 @@ inline constexpr int32_t kP16x16 = 1;
 inline constexpr int32_t kP16x8 = 2;
 inline constexpr int32_t kP8x16 = 3;
 inline constexpr int32_t kP8x8 = 4;
-inline constexpr int32_t kIntraMbType = 5;     // I pictures and intra macroblocks of P pictures
-inline constexpr int32_t kBDirect16x16 = 0;    // also every skipped B macroblock
+inline constexpr int32_t kIntraMbType = 5;   // I pictures and intra macroblocks of P pictures
+inline constexpr int32_t kBDirect16x16 = 0;  // also every skipped B macroblock
 inline constexpr int32_t kB8x8 = 22;
-inline constexpr int32_t kBIntraMbType = 23;   // B types 23 and above are intra
+inline constexpr int32_t kBIntraMbType = 23;  // B types 23 and above are intra
 
 // Prediction direction of one 8x8 block of a B macroblock.
 inline constexpr int32_t kDirDirect = -1;
@@ -64,8 +64,12 @@ inline constexpr int32_t kModeUnavailable = -1;
 // intra references, but they do not count for the predicted mode.
 inline constexpr int32_t kModeInterBlock = 16;
 
-inline uint32_t IntraModeMapStride(uint32_t mbWidth) { return 2 * mbWidth + 4; }
-inline uint32_t IntraModeMapRows(uint32_t mbHeight) { return 2 * mbHeight + 6; }
+inline uint32_t IntraModeMapStride(uint32_t mbWidth) {
+    return 2 * mbWidth + 4;
+}
+inline uint32_t IntraModeMapRows(uint32_t mbHeight) {
+    return 2 * mbHeight + 6;
+}
 inline int32_t& IntraModeAt(int32_t* map, uint32_t mbWidth, int bx, int by) {
     return map[(by + 1) * static_cast<int>(IntraModeMapStride(mbWidth)) + bx + 1];
 }
@@ -79,6 +83,9 @@ struct alignas(64) MacroblockBuffers {
     uint8_t cbPred[64];
     uint8_t crPred[64];
     uint8_t biPred[2][64];  // the two single-direction predictions of a B block
+    // Blocks (cbp bit layout) whose only coefficient is the DC, set by
+    // ReadResidualCoefficients: their transform is a single value.
+    uint32_t dcOnly;
 };
 
 }  // namespace avs
