@@ -66,7 +66,7 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
         // Down-left exists only for block 0: the left macroblock's block 3.
         n.downLeft = n.left && k == 0;
         uint8_t* dst = origin + 8 * (k >> 1) * pitch + 8 * (k & 1);
-        PredictLuma8x8(dst, pitch, mb.lumaPredMode[k], n, buffers.lumaPred[k]);
+        kernels.PredictIntraLuma(dst, pitch, mb.lumaPredMode[k], n, buffers.lumaPred[k]);
         kernels.StoreLumaBlock(dst, pitch, buffers.lumaPred[k], buffers.luma[k]);
     }
 
@@ -79,9 +79,9 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
     n.upRight = n.up && cx + 8 < frame.width / 2;
     uint8_t* cb = frame.cbPlane + offset;
     uint8_t* cr = frame.crPlane + offset;
-    PredictChroma8x8(cb, chromaPitch, mb.chromaPredMode, n, buffers.cbPred);
+    kernels.PredictIntraChroma(cb, chromaPitch, mb.chromaPredMode, n, buffers.cbPred);
     kernels.StoreChromaBlock(cb, chromaPitch, buffers.cbPred, buffers.cb, (mb.cbp >> 4) & 1);
-    PredictChroma8x8(cr, chromaPitch, mb.chromaPredMode, n, buffers.crPred);
+    kernels.PredictIntraChroma(cr, chromaPitch, mb.chromaPredMode, n, buffers.crPred);
     kernels.StoreChromaBlock(cr, chromaPitch, buffers.crPred, buffers.cr, (mb.cbp >> 5) & 1);
 }
 

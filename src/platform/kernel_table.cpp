@@ -9,6 +9,7 @@ KernelTable gKernels;
 void FillKernelTable(KernelTable& table, uint32_t features) {
     InstallMcKernels(table, features);
     InstallBlockKernels(table, features);
+    InstallIntraKernels(table, features);
     InstallLoopFilterKernels(table, features);
 }
 

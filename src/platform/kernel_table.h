@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "decode/block_kernels.h"
+#include "decode/intra_prediction.h"
 #include "decode/loop_filter_kernels.h"
 #include "decode/mc_kernels.h"
 
@@ -15,6 +16,8 @@ struct KernelTable {
     DequantIdctFn DequantIdct;
     StoreLumaBlockFn StoreLumaBlock;
     StoreChromaBlockFn StoreChromaBlock;
+    PredictIntraLumaFn PredictIntraLuma;
+    PredictIntraChromaFn PredictIntraChroma;
     McLumaAddFn McLumaAdd[4][4];          // [fx][fy]
     McLumaPredictFn McLumaPredict[4][4];  // [fx][fy]
     McChromaFn McChroma8x8;

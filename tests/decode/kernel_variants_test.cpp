@@ -20,6 +20,7 @@ struct Level {
 };
 constexpr Level kLevels[] = {
     {"sse2", cpu::kAlways | cpu::kSse2},
+    {"sse41", cpu::kAlways | cpu::kSse2 | cpu::kSse41},
     {"avx2", cpu::kAlways | cpu::kSse2 | cpu::kSse41 | cpu::kAvx2},
 };
 
@@ -91,6 +92,31 @@ std::vector<Slot> Slots() {
     };
     slots.push_back({"StoreLumaBlock", store(false)});
     slots.push_back({"StoreChromaBlock", store(true)});
+
+    // Intra prediction of a block at (16, 16) of a 40 x 40 plane: every mode
+    // (and modes that only corrupt streams carry), every set of neighbours.
+    auto intra = [](bool chroma) {
+        return [chroma](const KernelTable& t, std::mt19937& rng, int trial) {
+            std::vector<uint8_t> plane = Plane(rng, 40, 40, trial);
+            const int mode = static_cast<int>(rng() % 6);
+            const uint32_t mask = rng();
+            std::vector<uint8_t> pred(64);
+            for (uint8_t& p : pred) p = static_cast<uint8_t>(rng());
+            const uint8_t* block = plane.data() + 16 * 40 + 16;
+            const bool ok =
+                chroma ? t.PredictIntraChroma(block, 40, mode,
+                                              {(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0},
+                                              pred.data())
+                       : t.PredictIntraLuma(
+                             block, 40, mode % 5,
+                             {(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0},
+                             pred.data());
+            pred.push_back(ok);
+            return pred;
+        };
+    };
+    slots.push_back({"PredictIntraLuma", intra(false)});
+    slots.push_back({"PredictIntraChroma", intra(true)});
 
     // Macroblock filters: the macroblock lies at (16, 16) of 40 x 40 planes
     // (chroma: both planes, each block at (16, 16)), with every combination
