@@ -87,6 +87,7 @@ constexpr uint32_t kAvx2 = avs::cpu::kSse2 | avs::cpu::kSse41 | avs::cpu::kAvx2;
 
 BENCHMARK_CAPTURE(BM_DequantIdct, plain, kPlain);
 BENCHMARK_CAPTURE(BM_DequantIdct, sse2, kSse2);
+BENCHMARK_CAPTURE(BM_DequantIdct, avx2, kAvx2);
 BENCHMARK_CAPTURE(BM_StoreLumaBlock, plain, kPlain);
 BENCHMARK_CAPTURE(BM_StoreLumaBlock, sse2, kSse2);
 BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_plain, kPlain, 2);

@@ -97,6 +97,7 @@ void InstallBlockKernels(KernelTable& table, uint32_t features) {
     table.StoreChromaBlock = StoreChromaBlockPlain;
 #if defined(__x86_64__) || defined(__i386__)
     if (features & cpu::kSse2) InstallBlockKernelsSse2(table);
+    if (features & cpu::kAvx2) InstallBlockKernelsAvx2(table);
 #else
     (void)features;
 #endif
