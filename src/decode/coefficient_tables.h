@@ -67,11 +67,16 @@ constexpr uint32_t PackSymbol(int run, int level) {
 
 // One code number of one table, ready to use.
 struct VlcEntry {
-    uint32_t symbol;  // PackSymbol(run, level); a code the table does not assign
-                      // is (run -1, level -1), which stays at the same position
-    uint8_t next;     // table that the following symbol uses
-    uint8_t isEob;    // 1 for the end-of-block code
+    uint32_t symbol;    // PackSymbol(run, level); a code the table does not assign
+                        // is (run -1, level -1), which stays at the same position
+    uint8_t next;       // table that the following symbol uses
+    uint8_t nextOrder;  // its Exp-Golomb order, at hand for the next code
+    uint8_t isEob;      // 1 for the end-of-block code
 };
+
+// Entries per table: the code numbers below kFirstEscapeCode, padded to a
+// power of two so that a table's entries are found by a shift.
+inline constexpr int kVlcTableStride = 64;
 
 inline constexpr int kMaxVlcTables = 7;
 // Escapes look up the run's reference level with runs above this cut to it:
@@ -93,7 +98,7 @@ struct VlcFamily {
     uint8_t refAbsLevel[kMaxVlcTables][kRunCap + 1];
     // The first table whose maxLevel reaches a magnitude (indices cut at kLevelCap).
     uint8_t tableForLevel[kLevelCap + 1];
-    VlcEntry entries[kMaxVlcTables][kFirstEscapeCode];
+    VlcEntry entries[kMaxVlcTables][kVlcTableStride];
 };
 
 namespace vlc_detail {
@@ -121,8 +126,10 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
         f.order[t] = constants[t].order;
         f.maxLevel[t] = constants[t].maxLevel;
         for (auto& level : f.refAbsLevel[t]) level = 1;
-        for (auto& e : f.entries[t])
-            e = {PackSymbol(-1, -1), static_cast<uint8_t>(NextTable(constants, t, 1)), 0};
+        const auto unassignedNext = static_cast<uint8_t>(NextTable(constants, t, 1));
+        for (auto& e : f.entries[t]) {
+            e = {PackSymbol(-1, -1), unassignedNext, constants[unassignedNext].order, 0};
+        }
         int run = 0;
         int level = 0;
         int number = -1;
@@ -135,8 +142,9 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
             if (number >= 0) {
                 ++level;
                 const auto next = static_cast<uint8_t>(NextTable(constants, t, level));
-                f.entries[t][number] = {PackSymbol(run, level), next, 0};
-                f.entries[t][number + 1] = {PackSymbol(run, -level), next, 0};
+                const uint8_t order = constants[next].order;
+                f.entries[t][number] = {PackSymbol(run, level), next, order, 0};
+                f.entries[t][number + 1] = {PackSymbol(run, -level), next, order, 0};
                 number = -1;
             }
             if (ch == '/') {
@@ -146,7 +154,7 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
                 level = 0;
             }
         }
-        if (constants[t].eob >= 0) f.entries[t][constants[t].eob] = {0, 0, 1};
+        if (constants[t].eob >= 0) f.entries[t][constants[t].eob] = {0, 0, 0, 1};
     }
     return f;
 }

@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <cstring>
 
-#include "decode/coefficients.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -25,13 +24,15 @@ void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
 
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
                               MacroblockBuffers& buffers) {
-    const auto decodeLuma = intra ? DecodeIntraLumaBlock : DecodeInterLumaBlock;
+    const KernelTable& kernels = gKernels;
+    const DecodeBlockFn decodeLuma =
+        intra ? kernels.DecodeIntraLumaBlock : kernels.DecodeInterLumaBlock;
     uint32_t dcOnly = 0;
     for (uint32_t k = 0; k < 4; ++k) {
         if (cbp & (1u << k) && decodeLuma(br, scan, buffers.luma[k]) == 1) dcOnly |= 1u << k;
     }
-    if (cbp & 0x10 && DecodeChromaBlock(br, scan, buffers.cb) == 1) dcOnly |= 0x10;
-    if (cbp & 0x20 && DecodeChromaBlock(br, scan, buffers.cr) == 1) dcOnly |= 0x20;
+    if (cbp & 0x10 && kernels.DecodeChromaBlock(br, scan, buffers.cb) == 1) dcOnly |= 0x10;
+    if (cbp & 0x20 && kernels.DecodeChromaBlock(br, scan, buffers.cr) == 1) dcOnly |= 0x20;
     buffers.dcOnly = dcOnly;
 }
 

@@ -7,6 +7,7 @@ namespace avs {
 KernelTable gKernels;
 
 void FillKernelTable(KernelTable& table, uint32_t features) {
+    InstallCoefficientKernels(table, features);
     InstallMcKernels(table, features);
     InstallBlockKernels(table, features);
     InstallIntraKernels(table, features);

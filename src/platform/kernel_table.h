@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "decode/block_kernels.h"
+#include "decode/coefficients.h"
 #include "decode/intra_prediction.h"
 #include "decode/loop_filter_kernels.h"
 #include "decode/mc_kernels.h"
@@ -13,6 +14,9 @@
 namespace avs {
 
 struct KernelTable {
+    DecodeBlockFn DecodeIntraLumaBlock;
+    DecodeBlockFn DecodeInterLumaBlock;
+    DecodeBlockFn DecodeChromaBlock;
     DequantIdctFn DequantIdct;
     StoreLumaBlockFn StoreLumaBlock;
     StoreChromaBlockFn StoreChromaBlock;

@@ -3,6 +3,7 @@
 // each destination checked too.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
@@ -67,6 +68,34 @@ std::vector<uint8_t> Plane(std::mt19937& rng, int rows, int pitch, int trial) {
 
 std::vector<Slot> Slots() {
     std::vector<Slot> slots;
+    // Coefficient decoders, on units whose bits are ones with a chosen
+    // probability (mostly short codes and ends of block, or long codes and
+    // escapes) and that may end inside the block: the coefficients, the
+    // result and the position where the reader stops.
+    auto coefficients = [](DecodeBlockFn KernelTable::*slot) {
+        return [slot](const KernelTable& t, std::mt19937& rng, int trial) {
+            const uint32_t length = 8 + rng() % 248;
+            std::vector<uint8_t> unit(256 + kUnitPadding, 0);
+            const uint32_t ones = 100 + 30 * static_cast<uint32_t>(trial % 6);  // of 256
+            for (uint32_t i = 0; i < length; ++i) {
+                for (int k = 0; k < 8; ++k)
+                    unit[i] = static_cast<uint8_t>(unit[i] << 1 | (rng() % 256 < ones));
+            }
+            BitReader br(unit.data(), length);
+            br.pos = rng() % 64;
+            int16_t block[64] = {};
+            const int result = (t.*slot)(br, ScanOrder(trial % 2), block);
+            const int32_t tail[2] = {result, static_cast<int32_t>(br.pos)};
+            std::vector<uint8_t> out(sizeof block + sizeof tail);
+            std::memcpy(out.data(), block, sizeof block);
+            std::memcpy(out.data() + sizeof block, tail, sizeof tail);
+            return out;
+        };
+    };
+    slots.push_back({"DecodeIntraLumaBlock", coefficients(&KernelTable::DecodeIntraLumaBlock)});
+    slots.push_back({"DecodeInterLumaBlock", coefficients(&KernelTable::DecodeInterLumaBlock)});
+    slots.push_back({"DecodeChromaBlock", coefficients(&KernelTable::DecodeChromaBlock)});
+
     slots.push_back({"DequantIdct", [](const KernelTable& t, std::mt19937& rng, int trial) {
                          int16_t block[64];
                          for (int16_t& c : block) c = Coefficient(rng, trial);
