@@ -6,8 +6,6 @@
 // two rows, most of them one byte shuffle each.
 #include <smmintrin.h>
 
-#include <utility>
-
 #include "decode/intra_prediction.h"
 #include "decode/x86/intra_prediction_x86.h"
 #include "platform/kernel_table.h"
@@ -38,18 +36,16 @@ inline __m128i Load8(const uint8_t* p) {
     return _mm_loadl_epi64(reinterpret_cast<const __m128i*>(p));
 }
 
-template <int kFirst, int... kRows>
-inline __m128i InsertRows(__m128i v, const uint8_t* column, ptrdiff_t pitch,
-                          std::integer_sequence<int, kRows...>) {
-    ((v = _mm_insert_epi8(v, column[kRows * pitch], kFirst + kRows)), ...);
-    return v;
-}
-
-// Inserts the kCount samples column[0], column[pitch], ... at bytes kFirst,
-// kFirst + 1, ... of v.
-template <int kFirst, int kCount>
-inline __m128i InsertColumn(__m128i v, const uint8_t* column, ptrdiff_t pitch) {
-    return InsertRows<kFirst>(v, column, pitch, std::make_integer_sequence<int, kCount>());
+// Eight samples down a column as one vector's low bytes (row 0 lowest). The
+// loads are independent and merged pairwise, so the vector is ready soon
+// after the last load; inserting them one by one would chain eight inserts
+// behind the store that wrote the column a block earlier.
+inline __m128i Column8(const uint8_t* column, ptrdiff_t pitch) {
+    uint64_t v[8];
+    for (int i = 0; i < 8; ++i) v[i] = column[i * pitch];
+    const uint64_t low = (v[0] | v[1] << 8) | (v[2] | v[3] << 8) << 16;
+    const uint64_t high = (v[4] | v[5] << 8) | (v[6] | v[7] << 8) << 16;
+    return _mm_cvtsi64_si128(static_cast<int64_t>(low | high << 32));
 }
 
 inline __m128i Pattern(char b0, char b1, char b2, char b3, char b4, char b5, char b6, char b7,
@@ -117,7 +113,7 @@ bool PredictIntraLumaSse41(const uint8_t* block, ptrdiff_t pitch, int mode, Luma
             const __m128i row = Load8(above);
             StoreSame(pred, _mm_unpacklo_epi64(row, row));
         } else {
-            StoreColumnRows(pred, InsertColumn<0, 8>(_mm_setzero_si128(), column, pitch));
+            StoreColumnRows(pred, Column8(column, pitch));
         }
         return true;
     }
@@ -138,15 +134,13 @@ bool PredictIntraLumaSse41(const uint8_t* block, ptrdiff_t pitch, int mode, Luma
     }
     Line left = {_mm_cvtsi32_si128(corner), _mm_setzero_si128()};
     if (n.left) {
-        left.lo = InsertColumn<1, 8>(left.lo, column, pitch);
-        if (n.downLeft) {
-            left.lo = InsertColumn<9, 7>(left.lo, column + 8 * pitch, pitch);
-            left.hi = _mm_set1_epi8(static_cast<char>(column[15 * pitch]));
-        } else {
-            left.lo =
-                _mm_shuffle_epi8(left.lo, Pattern(0, 1, 2, 3, 4, 5, 6, 7, 8, 8, 8, 8, 8, 8, 8, 8));
-            left.hi = _mm_set1_epi8(static_cast<char>(column[7 * pitch]));
-        }
+        // c[1..16] in bytes 0..15.
+        const __m128i upper = Column8(column, pitch);
+        const __m128i c = _mm_unpacklo_epi64(
+            upper, n.downLeft ? Column8(column + 8 * pitch, pitch)
+                              : _mm_set1_epi8(static_cast<char>(column[7 * pitch])));
+        left.lo = _mm_or_si128(_mm_slli_si128(c, 1), left.lo);
+        left.hi = _mm_shuffle_epi8(c, _mm_set1_epi8(15));
     }
     const __m128i ft = SmoothLine(top);   // r'[1..16]
     const __m128i fl = SmoothLine(left);  // c'[1..16]
@@ -209,7 +203,7 @@ bool PredictIntraChromaSse41(const uint8_t* block, ptrdiff_t pitch, int mode, Ch
     switch (mode) {
         case kChromaHorizontal:
             if (!n.left) return false;
-            StoreColumnRows(pred, InsertColumn<0, 8>(_mm_setzero_si128(), column, pitch));
+            StoreColumnRows(pred, Column8(column, pitch));
             return true;
         case kChromaVertical: {
             if (!n.up) return false;
@@ -237,8 +231,10 @@ bool PredictIntraChromaSse41(const uint8_t* block, ptrdiff_t pitch, int mode, Ch
     }
     Line left = {_mm_cvtsi32_si128(corner), _mm_setzero_si128()};
     if (n.left) {
-        left.lo = InsertColumn<1, 8>(left.lo, column, pitch);
-        left.lo = _mm_insert_epi8(left.lo, column[7 * pitch], 9);
+        // l[0..7] in bytes 1..8, and l[7] again beyond.
+        const __m128i l = _mm_shuffle_epi8(
+            Column8(column, pitch), Pattern(0, 1, 2, 3, 4, 5, 6, 7, 7, -1, -1, -1, -1, -1, -1, -1));
+        left.lo = _mm_or_si128(_mm_slli_si128(l, 1), left.lo);
     }
     StoreDc(pred, n.up, n.left, SmoothLine(top), SmoothLine(left));
     return true;
