@@ -26,23 +26,30 @@ void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t m
     // the map's margin reads as unavailable.
     static constexpr int32_t kNoRow[2] = {kModeUnavailable, kModeUnavailable};
     const int32_t* above = mbY > sliceFirstRow ? modes - stride : kNoRow;
-    // The four flags and coded modes take at most 12 bits: one look at the stream.
+    // The four flags and coded modes take at most 12 bits: one look at the
+    // stream. Each block's mode predicts those right of and below it; they
+    // pass in registers, not through the map.
     uint64_t bits = br.Peek64();
     uint32_t used = 0;
-    for (int k = 0; k < 4; ++k) {
-        int32_t* at = modes + (k >> 1) * stride + (k & 1);
-        const int32_t up = k < 2 ? above[k] : at[-stride];
-        const int predicted = PredictedLumaMode(up, at[-1]);
+    int32_t decoded[4];
+    auto read = [&](int k, int32_t up, int32_t left) {
         const auto flag = static_cast<uint32_t>(bits >> 63);
         const auto coded = static_cast<uint32_t>(bits >> 61) & 3;
         const uint32_t length = flag ? 1 : 3;
         bits <<= length;
         used += length;
-        const int mode = DecodedLumaMode(predicted, flag, coded);
+        decoded[k] = DecodedLumaMode(PredictedLumaMode(up, left), flag, coded);
         mb.predModeFlag[k] = static_cast<int32_t>(flag);
-        mb.lumaPredMode[k] = mode;
-        *at = mode;
-    }
+        mb.lumaPredMode[k] = decoded[k];
+    };
+    read(0, above[0], modes[-1]);
+    read(1, above[1], decoded[0]);
+    read(2, decoded[0], modes[stride - 1]);
+    read(3, decoded[1], decoded[2]);
+    modes[0] = decoded[0];
+    modes[1] = decoded[1];
+    modes[stride] = decoded[2];
+    modes[stride + 1] = decoded[3];
     br.SkipBits(used);
     mb.chromaPredMode = static_cast<int32_t>(std::min(br.ReadUe(), kChromaModeLimit));
     if (chromaFormat == 2) {
