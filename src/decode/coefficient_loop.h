@@ -119,8 +119,11 @@ int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
             const uint32_t level = (code & 1) ? 0u - magnitude : magnitude;
             // A run past the block's end only needs to stay past it.
             symbols[count] = PackSymbol(static_cast<int>(std::min(run, 64u)), 0) | (level & 0xFFFF);
-            table = std::max<uint32_t>(table, F.tableForLevel[std::min(magnitude, kLevelCap)]);
-            order = F.order[table];
+            const auto fit =
+                static_cast<uint32_t>(F.tablesForLevels >> (4 * std::min(magnitude, kLevelCap))) &
+                15;
+            table = std::max(table, fit);
+            order = (F.orders >> (4 * table)) & 15;
         }
     }
     reader.pos = codes.Position();

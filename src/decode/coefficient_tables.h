@@ -96,8 +96,11 @@ struct VlcFamily {
     // 1 + the largest level magnitude the table codes for a run; 1 for runs
     // above maxRun.
     uint8_t refAbsLevel[kMaxVlcTables][kRunCap + 1];
-    // The first table whose maxLevel reaches a magnitude (indices cut at kLevelCap).
-    uint8_t tableForLevel[kLevelCap + 1];
+    // The first table whose maxLevel reaches a magnitude (cut at kLevelCap),
+    // four bits per magnitude, and every table's order, four bits per table:
+    // words, so that escapes find them with a shift instead of a load.
+    uint64_t tablesForLevels;
+    uint32_t orders;
     VlcEntry entries[kMaxVlcTables][kVlcTableStride];
 };
 
@@ -120,8 +123,10 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
     f.tableCount = static_cast<int>(N);
     f.escapeOrder = escapeOrder;
     for (uint32_t m = 0; m <= kLevelCap; ++m) {
-        f.tableForLevel[m] = static_cast<uint8_t>(NextTable(constants, 0, static_cast<int>(m)));
+        f.tablesForLevels |= static_cast<uint64_t>(NextTable(constants, 0, static_cast<int>(m)))
+                             << (4 * m);
     }
+    for (size_t t = 0; t < N; ++t) f.orders |= static_cast<uint32_t>(constants[t].order) << (4 * t);
     for (size_t t = 0; t < N; ++t) {
         f.order[t] = constants[t].order;
         f.maxLevel[t] = constants[t].maxLevel;
@@ -172,8 +177,10 @@ inline constexpr VlcFamily kChromaVlc =
 static_assert(kInterLumaVlc.maxRun[0] < kRunCap && kChromaVlc.maxRun[0] < kRunCap);
 static_assert(kIntraLumaVlc.maxLevel[5] < kLevelCap && kInterLumaVlc.maxLevel[5] < kLevelCap &&
               kChromaVlc.maxLevel[3] < kLevelCap);
-static_assert(kIntraLumaVlc.tableForLevel[kLevelCap] == 6 && kIntraLumaVlc.tableForLevel[3] == 3 &&
-              kChromaVlc.tableForLevel[kLevelCap] == 4);
+static_assert(kIntraLumaVlc.tablesForLevels >> (4 * kLevelCap) == 6 &&
+              (kIntraLumaVlc.tablesForLevels >> 12 & 15) == 3 &&
+              kChromaVlc.tablesForLevels >> (4 * kLevelCap) == 4);
+static_assert(kInterLumaVlc.orders == 0x2222223 && kChromaVlc.orders == 0x01102);
 static_assert(kIntraLumaVlc.maxRun[0] == 22 && kIntraLumaVlc.maxRun[6] == 1);
 static_assert(kInterLumaVlc.maxRun[0] == 25 && kInterLumaVlc.maxRun[6] == 3);
 static_assert(kChromaVlc.maxRun[0] == 24 && kChromaVlc.maxRun[4] == 4);
