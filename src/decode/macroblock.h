@@ -84,7 +84,8 @@ struct alignas(64) MacroblockBuffers {
     uint8_t crPred[64];
     uint8_t biPred[2][64];  // the two single-direction predictions of a B block
     // Blocks (cbp bit layout) whose only coefficient is the DC, set by
-    // ReadResidualCoefficients: their transform is a single value.
+    // ReadResidualCoefficients and used up by InverseTransformResidual: their
+    // transform is a single value.
     uint32_t dcOnly;
 };
 

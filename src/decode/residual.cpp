@@ -56,6 +56,8 @@ void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp) 
     }
     if (cbp & 0x10) TransformBlock(buffers.cb, dcOnly & 0x10, qp, transform);
     if (cbp & 0x20) TransformBlock(buffers.cr, dcOnly & 0x20, qp, transform);
+    // Used up: coefficients that reach the buffers another way never meet a stale mask.
+    buffers.dcOnly = 0;
 }
 
 }  // namespace avs
