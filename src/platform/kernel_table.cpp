@@ -9,8 +9,11 @@ KernelTable gKernels;
 void FillKernelTable(KernelTable& table, uint32_t features) {
     InstallMcKernels(table, features);
     InstallBlockKernels(table, features);
+    InstallLoopFilterKernels(table, features);
 }
 
-void FillKernelTable() { FillKernelTable(gKernels, DetectCpuFeatures()); }
+void FillKernelTable() {
+    FillKernelTable(gKernels, DetectCpuFeatures());
+}
 
 }  // namespace avs

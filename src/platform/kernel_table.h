@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "decode/block_kernels.h"
+#include "decode/loop_filter_kernels.h"
 #include "decode/mc_kernels.h"
 
 namespace avs {
@@ -21,6 +22,10 @@ struct KernelTable {
     McChromaFn McChroma4x8;
     McChromaFn McChroma4x4;
     McChromaBiFn McChromaBi4x4;
+    EdgeFilterFn FilterLumaEdgeV;
+    EdgeFilterFn FilterLumaEdgeH;
+    ChromaEdgeFilterFn FilterChromaEdgeV;
+    ChromaEdgeFilterFn FilterChromaEdgeH;
 };
 
 // Filled by every decoder initialisation, always with the same values.

@@ -1,0 +1,34 @@
+// The loop filter: after a picture is reconstructed, its 8x8 luma block edges
+// and chroma macroblock edges are smoothed in place, macroblocks in raster order.
+#pragma once
+
+#include <cstdint>
+
+#include "bitstream/headers.h"
+#include "decode/loop_filter_kernels.h"
+#include "decode/macroblock.h"
+#include "frames/frame.h"
+
+namespace avs {
+
+// Strength of the edge between block kp of macroblock p (left or above) and
+// block kq of macroblock q, by the picture type's rules: 2 when either is
+// intra, 1 when they differ in references or in a vector by 4 quarter
+// samples or more, else 0.
+int BoundaryStrength(PictureType type, const MacroblockInfo& p, int kp, const MacroblockInfo& q,
+                     int kq);
+
+// Thresholds for an edge QP (luma QP, or the chroma QP of ChromaQp) and the
+// picture's offsets; indices are clamped to the tables.
+EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOffset);
+// The chroma edge QP for a macroblock QP.
+int ChromaQp(int qp);
+
+// Filters the four (or fewer) edges of one macroblock.
+void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t alphaOffset,
+                      int32_t betaOffset);
+
+// Filters the whole picture (I, P and B alike) unless loop_filter_disable is set.
+void FilterPicture(DecodedFrame& frame, const PictureHeader& header);
+
+}  // namespace avs

@@ -1,0 +1,27 @@
+// The residual of one macroblock: the coefficients of its coded blocks,
+// dequantised and inverse-transformed in the macroblock's working buffers.
+#pragma once
+
+#include <cstdint>
+
+#include "bitstream/bit_reader.h"
+#include "decode/macroblock.h"
+
+namespace avs {
+
+// Zeroes the six coefficient blocks; the decoders below expect them zero.
+void ClearResidual(MacroblockBuffers& buffers);
+// Zeroes only the blocks whose cbp bit is set: after a macroblock that started
+// from all-zero blocks, this is all the next one needs.
+void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp);
+
+// Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3
+// with the intra or inter tables, then Cb and Cr.
+void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
+                              MacroblockBuffers& buffers);
+
+// Dequantises and transforms the coded blocks with the macroblock's QP (Cb and
+// Cr included). Uncoded blocks are zero and stay zero.
+void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp);
+
+}  // namespace avs

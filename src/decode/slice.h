@@ -1,0 +1,41 @@
+// The macroblock walk shared by I, P and B pictures: slice starts at the
+// beginning of macroblock rows, and the end of a unit's data.
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder.h"
+#include "bitstream/bit_reader.h"
+#include "bitstream/headers.h"
+#include "frames/frame.h"
+
+namespace avs {
+
+// The slice that the macroblocks being decoded belong to. A slice covers
+// whole macroblock rows, from its start code's row to the next slice's.
+struct SliceState {
+    SliceHeader header = SliceHeader::Defaults();
+    int32_t number = 0;     // slices started so far in this picture (stored in MacroblockInfo)
+    uint32_t firstRow = 0;  // macroblock row of the slice's first macroblock
+};
+
+// At the start of macroblock row mbY: looks for this row's slice start code
+// from the bit position rounded up to a byte, at every byte up to bit 160 of
+// the unit and at the byte after the last one tried. When it is there, the
+// reader moves behind its slice header, `slice` describes the new slice and
+// the result is true; otherwise nothing changes.
+bool StartSliceAtRow(BitReader& br, const DecoderContext& ctx, const DecodedFrame& frame,
+                     uint32_t mbY, SliceState& slice);
+
+// True when the reader has gone beyond the last bit of its unit.
+inline bool PastUnitEnd(const BitReader& br) {
+    const uint64_t unitBits = 8ull * (br.limit + 8 - kUnitPadding);
+    return br.pos > unitBits;
+}
+
+// Fills macroblocks first.. (raster order) that the unit's data did not
+// reach: samples 128, records of intra macroblocks with the given QP in the
+// current slice, so that the loop filter and later pictures read defined values.
+void FillUnreachedMacroblocks(DecodedFrame& frame, uint32_t first, int32_t qp, int32_t sliceNumber);
+
+}  // namespace avs
