@@ -149,6 +149,12 @@ int32_t DecodeBidirectionalPicture(DecoderContext& ctx, BitReader& br) {
 // Negative results other than kResultNoMemory are pictures that were dropped
 // (their kind negated): they deliver nothing.
 int32_t DecodePicture(DecoderContext& ctx, BitReader& br) {
+    const SequenceHeader& seq = ctx.sequence;
+    // Pictures of a size or chroma format that is not decoded are dropped,
+    // not kept for another try as a picture that found no memory is.
+    if (!FrameFormatSupported(seq.horizontal_size, seq.vertical_size, seq.chroma_format)) {
+        return kResultNothing;
+    }
     if (ctx.lastStartCode == (0x100 | kIPictureCode)) return DecodeReferencePicture(ctx, br, true);
     switch (ctx.picture.picture_coding_type) {
         case 1:

@@ -7,10 +7,6 @@
 namespace avs {
 namespace {
 
-// horizontal_size and vertical_size are 14-bit fields; anything larger comes
-// from a caller's mistake and is refused before it can size an allocation.
-constexpr uint32_t kMaxDimension = 16383;
-
 constexpr size_t RoundUp64(size_t n) {
     return (n + 63) & ~size_t{63};
 }
@@ -75,8 +71,7 @@ void ExtendPlane(uint8_t* origin, const PlaneGeometry& g, size_t w, size_t h) {
 
 int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFrame& frame) {
     ClearPointers(frame);
-    if (width == 0 || height == 0 || width > kMaxDimension || height > kMaxDimension) return -1;
-    if (chromaFormat > 1) return -1;  // only 4:2:0 (0 is taken as 4:2:0 too)
+    if (!FrameFormatSupported(width, height, chromaFormat)) return -1;
 
     frame.width = width;
     frame.height = height;

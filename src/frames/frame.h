@@ -50,6 +50,18 @@ struct DecodedFrame {
     uint8_t* crBlock;
 };
 
+// The largest picture side decoded. The stream's 14-bit size fields allow
+// 16383, but no level of the profile goes beyond 1920x1152; a hostile header
+// must not make every picture cost hundreds of megabytes.
+inline constexpr uint32_t kMaxPictureDimension = 4096;
+
+// Whether pictures of this size and chroma_format can be decoded at all
+// (4:2:0 only; 0 is taken as 4:2:0 too).
+inline bool FrameFormatSupported(uint32_t width, uint32_t height, uint32_t chromaFormat) {
+    return width != 0 && height != 0 && width <= kMaxPictureDimension &&
+           height <= kMaxPictureDimension && chromaFormat <= 1;
+}
+
 // Sets the record's fields and takes its planes and tables. Returns 0, or -1
 // (nothing left allocated) when memory runs out or chroma_format is not 4:2:0.
 int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFrame& frame);

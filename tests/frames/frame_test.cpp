@@ -63,8 +63,8 @@ TEST(FrameGeometry, RefusesSizesAndFormatsItCannotHold) {
     DecodedFrame f;
     for (auto [w, h, chroma] : {std::tuple{0u, 16u, 1u},
                                 {16u, 0u, 1u},
-                                {16384u, 16u, 1u},
-                                {16u, 16384u, 1u},
+                                {kMaxPictureDimension + 1, 16u, 1u},
+                                {16u, kMaxPictureDimension + 1, 1u},
                                 {0xFFFFFFFFu, 0xFFFFFFFFu, 1u},
                                 {16u, 16u, 2u},
                                 {16u, 16u, 3u}}) {
@@ -74,6 +74,8 @@ TEST(FrameGeometry, RefusesSizesAndFormatsItCannotHold) {
         ReleaseFrame(f);  // nothing held: must be harmless
     }
     EXPECT_EQ(AllocFrame(16, 16, 0, f), 0);  // 0 counts as 4:2:0
+    ReleaseFrame(f);
+    EXPECT_EQ(AllocFrame(kMaxPictureDimension, 16, 1, f), 0);
     ReleaseFrame(f);
 }
 
