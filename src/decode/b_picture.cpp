@@ -1,11 +1,271 @@
-// PLACEHOLDER: B pictures are not decoded yet.
+// B pictures: every 8x8 block predicts from the forward reference (the older
+// of the two newest references), the backward reference (the newest), or the
+// rounded average of both (symmetric and direct blocks).
+#include "decode/b_block_vectors.h"
+#include "decode/inter_picture.h"
+#include "decode/intra_macroblock.h"
+#include "decode/motion_compensation.h"
+#include "decode/mv_prediction.h"
 #include "decode/pictures.h"
 
 namespace avs {
+namespace {
 
-int DecodeBPicture(DecoderContext&, BitReader&, DecodedFrame& frame, const DecodedFrame&,
-                   const DecodedFrame&) {
+// Types 0..21: the partition shape and each partition's direction
+// (type 22 codes a direction per block, 23 and above are intra).
+struct BType {
+    int8_t shape;  // 0 16x16, 1 16x8, 2 8x16
+    int8_t direction[2];
+};
+
+constexpr int8_t F = kDirForward;
+constexpr int8_t B = kDirBackward;
+constexpr int8_t S = kDirSymmetric;
+constexpr int8_t D = kDirDirect;
+
+constexpr BType kBTypes[kB8x8] = {
+    {0, {D, D}}, {0, {F, F}}, {0, {B, B}}, {0, {S, S}},  // 16x16
+    {1, {F, F}}, {2, {F, F}}, {1, {B, B}}, {2, {B, B}}, {1, {F, B}}, {2, {F, B}},
+    {1, {B, F}}, {2, {B, F}}, {1, {F, S}}, {2, {F, S}}, {1, {B, S}}, {2, {B, S}},
+    {1, {S, F}}, {2, {S, F}}, {1, {S, B}}, {2, {S, B}}, {1, {S, S}}, {2, {S, S}},
+};
+
+constexpr int kShape16x16 = 0;
+constexpr int kShape16x8 = 1;
+constexpr int kShape8x16 = 2;
+constexpr int kShape8x8 = 3;
+
+// The blocks (bit mask) and the top-left block of partition p of a shape.
+constexpr uint8_t kPartitionBlocks[4][4] = {
+    {0xF, 0, 0, 0}, {0x3, 0xC, 0, 0}, {0x5, 0xA, 0, 0}, {0x1, 0x2, 0x4, 0x8}};
+constexpr uint8_t kPartitionCorner[4][4] = {{0}, {0, 2}, {0, 1}, {0, 1, 2, 3}};
+
+int PartitionCount(int shape) {
+    return shape == kShape16x16 ? 1 : (shape == kShape8x8 ? 4 : 2);
+}
+
+struct BPicture {
+    DecoderContext& ctx;
+    DecodedFrame& frame;
+    const DecodedFrame& backward;
+    const DecodedFrame& forward;
+    BVectorPredictor predictor;
+    BDistances distances;
+    // The backward reference's records line up with this picture's.
+    bool colocatedUsable;
+};
+
+BPicture StartBPicture(DecoderContext& ctx, DecodedFrame& frame, const DecodedFrame& backward,
+                       const DecodedFrame& forward) {
+    BPicture pic{ctx, frame, backward, forward, {}, {}, false};
+    pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
+                          static_cast<int>(frame.mbHeight)};
+    const int32_t forwardStep = DistanceDelta(frame.pictureDistance, forward.pictureDistance);
+    const int32_t backwardStep = DistanceDelta(backward.pictureDistance, frame.pictureDistance);
+    pic.predictor.distance[kForward] = forwardStep == 0 ? 1 : forwardStep;
+    pic.predictor.distance[kBackward] = backwardStep == 0 ? 1 : backwardStep;
+    pic.distances = ComputeBDistances(frame.pictureDistance, forward, backward);
+    pic.colocatedUsable = backward.mbWidth == frame.mbWidth && backward.mbHeight == frame.mbHeight;
+    return pic;
+}
+
+// Type, shape, directions, reference indices and vector differences of an
+// inter macroblock whose mb_type is `type` (0..22).
+void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type,
+                      MacroblockInfo& mb) {
+    mb.mbType = static_cast<int32_t>(type);
+    int8_t direction[4];  // per partition with motion
+    uint8_t blocks[4];
+    int partitions = 0;
+    if (type == kB8x8) {
+        mb.partitionShape = kShape8x8;
+        for (int b = 0; b < 4; ++b) {
+            mb.subMbType[b] = static_cast<int32_t>(br.ReadBits(2));
+            mb.blockPredDir[b] = mb.subMbType[b] - 1;  // 0 direct, 1 F, 2 B, 3 S
+            if (mb.blockPredDir[b] != kDirDirect) {
+                direction[partitions] = static_cast<int8_t>(mb.blockPredDir[b]);
+                blocks[partitions++] = static_cast<uint8_t>(1u << b);
+            }
+        }
+    } else {
+        const BType& t = kBTypes[type];
+        mb.partitionShape = t.shape;
+        for (int p = 0; p < PartitionCount(t.shape); ++p) {
+            for (int b = 0; b < 4; ++b) {
+                if (kPartitionBlocks[t.shape][p] & (1u << b)) mb.blockPredDir[b] = t.direction[p];
+            }
+            if (type != kBDirect16x16) {
+                direction[partitions] = t.direction[p];
+                blocks[partitions++] = kPartitionBlocks[t.shape][p];
+            }
+        }
+    }
+    mb.motionPartitionCount = partitions;
+    if (picture.picture_structure == 0 && picture.picture_reference_flag == 0) {
+        for (int p = 0; p < partitions; ++p) mb.refIdx[p] = static_cast<int32_t>(br.ReadBit());
+    }
+    // Differences of the partitions that use the forward vector first, then
+    // of the backward-only ones; each partition's difference goes to its blocks.
+    for (const bool backwardPass : {false, true}) {
+        for (int p = 0; p < partitions; ++p) {
+            if ((direction[p] == kDirBackward) != backwardPass) continue;
+            const int32_t dx = br.ReadSe();
+            const int32_t dy = br.ReadSe();
+            for (int b = 0; b < 4; ++b) {
+                if (blocks[p] & (1u << b)) {
+                    mb.mvd[0][b] = dx;
+                    mb.mvd[1][b] = dy;
+                }
+            }
+        }
+    }
+}
+
+// Derives the vectors of every block: partition by partition, each from its
+// neighbours (including the blocks derived before it), the coded difference
+// or the co-located block.
+void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
+    const int shape = mb.partitionShape;
+    Colocated col{};
+    col.intra = true;
+    for (int b = 0; b < 4; ++b) {
+        if (mb.blockPredDir[b] == kDirDirect) {
+            if (pic.colocatedUsable) {
+                const uint32_t n =
+                    static_cast<uint32_t>(mby) * pic.frame.mbWidth + static_cast<uint32_t>(mbx);
+                col = ColocatedBlocks(pic.backward.macroblocks[n]);
+            }
+            break;
+        }
+    }
+    for (int p = 0; p < PartitionCount(shape); ++p) {
+        const int corner = kPartitionCorner[shape][p];
+        const int bx = corner & 1;
+        const int by = corner >> 1;
+        const int32_t dir = mb.blockPredDir[corner];
+        // Only what the derivation below uses is predicted.
+        const bool direct = dir == kDirDirect;
+        const bool needForward = direct ? col.intra : dir != kDirBackward;
+        const bool needBackward = direct ? col.intra : dir == kDirBackward;
+        const MotionVector pF = needForward
+                                    ? PredictBVector(pic.predictor, mbx, mby, bx, by, kForward)
+                                    : MotionVector{0, 0};
+        const MotionVector pB = needBackward
+                                    ? PredictBVector(pic.predictor, mbx, mby, bx, by, kBackward)
+                                    : MotionVector{0, 0};
+        for (int b = 0; b < 4; ++b) {
+            if (!(kPartitionBlocks[shape][p] & (1u << b))) continue;
+            const int32_t dx = mb.mvd[0][b];
+            const int32_t dy = mb.mvd[1][b];
+            switch (dir) {
+                case kDirForward:
+                    mb.mv[b] = AddDifference(pF, dx, dy);
+                    break;
+                case kDirBackward:
+                    mb.mvBackward[b] = AddDifference(pB, dx, dy);
+                    break;
+                case kDirSymmetric:
+                    mb.mv[b] = AddDifference(pF, dx, dy);
+                    mb.mvBackward[b] = SymmetricBackward(mb.mv[b], pic.distances);
+                    break;
+                default:
+                    if (col.intra) {
+                        mb.mv[b] = pF;
+                        mb.mvBackward[b] = pB;
+                    } else {
+                        const DirectPair pair =
+                            DirectVectors(col.mv[b], col.refIdx[b], pic.distances);
+                        mb.mv[b] = pair.forward;
+                        mb.mvBackward[b] = pair.backward;
+                    }
+                    break;
+            }
+        }
+    }
+}
+
+// Forms every block from its reference(s) with the folded vectors, plus the residual.
+void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
+                       MacroblockBuffers& buffers) {
+    DecodedFrame& frame = pic.frame;
+    const DecodedFrame& fwd = pic.forward;
+    const DecodedFrame& bwd = pic.backward;
+    const int width = static_cast<int>(frame.width);
+    const int height = static_cast<int>(16 * frame.mbHeight);
+    const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
+    for (int b = 0; b < 4; ++b) {
+        const int16_t* residual = (cbp >> b) & 1 ? buffers.luma[b] : nullptr;
+        const int32_t dir = mb.blockPredDir[b];
+        MotionVector mvF = mb.mv[b];
+        MotionVector mvB = mb.mvBackward[b];
+        ClipMotionVector(mvF, 16 * mbx, 16 * mby, width, height);
+        ClipMotionVector(mvB, 16 * mbx, 16 * mby, width, height);
+        if (dir == kDirForward || dir == kDirBackward) {
+            const DecodedFrame& ref = dir == kDirForward ? fwd : bwd;
+            const MotionVector mv = dir == kDirForward ? mvF : mvB;
+            MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
+                                    ref.refLumaPitch, residual, mbx, mby, b, mv);
+            MotionCompensateChroma(ChromaBlock::k4x4, frame.cbPlane, frame.chromaPitch,
+                                   ref.refCbPlane, ref.refChromaPitch, buffers.cb, mbx, mby, b, mv);
+            MotionCompensateChroma(ChromaBlock::k4x4, frame.crPlane, frame.chromaPitch,
+                                   ref.refCrPlane, ref.refChromaPitch, buffers.cr, mbx, mby, b, mv);
+        } else {
+            MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
+                                      bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
+                                      mvF, mvB);
+            MotionCompensateChromaBi4x4(frame.cbPlane, frame.chromaPitch, fwd.refCbPlane,
+                                        bwd.refCbPlane, fwd.refChromaPitch, buffers.cb, mbx, mby, b,
+                                        mvF, mvB);
+            MotionCompensateChromaBi4x4(frame.crPlane, frame.chromaPitch, fwd.refCrPlane,
+                                        bwd.refCrPlane, fwd.refChromaPitch, buffers.cr, mbx, mby, b,
+                                        mvF, mvB);
+        }
+    }
+}
+
+// The B macroblock layer and the macroblock's reconstruction.
+void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                       const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+    const PictureHeader& picture = pic.ctx.picture;
+    MacroblockBuffers& buffers = pic.ctx.mb;
+    BeginInterMacroblock(mb, picture, slice.number);
+    const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
+    if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {
+        const uint32_t cbpIndex = codedType - kBIntraMbType;
+        // Indices of 64 and more all give row 0: the type is kept bounded.
+        mb.mbType = kBIntraMbType + static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
+        DecodeIntraMacroblock(br, pic.ctx, pic.frame, mbX, mbY, slice, cbpIndex, mb, buffers);
+        return;
+    }
+    MarkInterBlocks(pic.frame, mbX, mbY);
+    if (codedType == SkipRun::kSkipped) {
+        mb.mbType = kBDirect16x16;
+        mb.skipped = 1;
+        for (int32_t& dir : mb.blockPredDir) dir = kDirDirect;
+    } else {
+        ReadBInterSyntax(br, picture, codedType, mb);
+        mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
+        ReadQpAndCoefficients(br, picture, slice.header, false, mb, buffers);
+        InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
+    }
+    const int mbx = static_cast<int>(mbX);
+    const int mby = static_cast<int>(mbY);
+    DeriveBVectors(pic, mbx, mby, mb);
+    CompensateBBlocks(pic, mbx, mby, mb, buffers);
+}
+
+}  // namespace
+
+int DecodeBPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
+                   const DecodedFrame& backward, const DecodedFrame& forward) {
     frame.pictureType = PictureType::B;
+    BPicture pic = StartBPicture(ctx, frame, backward, forward);
+    WalkInterPicture(ctx, br, frame,
+                     [&](uint32_t mbX, uint32_t mbY, const SliceState& slice, SkipRun& skipRun,
+                         MacroblockInfo& mb) {
+                         DecodeBMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
+                         return true;
+                     });
     return 0;
 }
 
