@@ -1,0 +1,294 @@
+// P and B pictures from hand-built macroblock data: what the vectors do not
+// reach (missing references, skip rules without skip runs, clamped QPs) and
+// the sample arithmetic of bi-directional blocks.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "decode/code_writer.h"
+#include "decode/inter_picture.h"
+#include "decode/pictures.h"
+#include "platform/kernel_table.h"
+
+namespace avs {
+namespace {
+
+using test::CodeWriter;
+
+void Se(CodeWriter& w, int32_t v) {
+    w.Ue(v > 0 ? 2 * static_cast<uint32_t>(v) - 1 : 2 * static_cast<uint32_t>(-v));
+}
+
+void SliceStart(CodeWriter& w, uint32_t row) {
+    w.AlignWithZeros();
+    w.Bits(0x100 | row, 32);
+    w.Bit(0);  // slice_weighting_flag (the picture's QP is fixed: no QP fields)
+}
+
+// An intra macroblock after its type: predicted luma modes, chroma DC (its
+// type's coded block pattern is 0).
+void IntraModes(CodeWriter& w) {
+    w.Bits(0xF, 4);
+    w.Ue(0);
+}
+
+class InterPicture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FillKernelTable();
+        ctx = std::make_unique<DecoderContext>();
+        *ctx = DecoderContext{};
+        ctx->queue.Clear();
+        ctx->sequence.chroma_format = 1;
+        ctx->picture.pictureType = PictureType::P;  // slice headers with weighting
+        ctx->picture.picture_qp = 30;
+        ctx->picture.fixed_picture_qp = 1;
+        ctx->picture.picture_structure = 1;
+        ctx->picture.picture_reference_flag = 1;
+        ctx->picture.skip_mode_flag = 1;
+        ctx->picture.loop_filter_disable = 1;
+    }
+    void TearDown() override { ctx->queue.ReleaseAll(); }
+
+    // A reference picture of random samples whose records are intra.
+    DecodedFrame& PushReference(uint32_t width, uint32_t height, uint32_t distance) {
+        DecodedFrame* f = ctx->queue.PushFrame();
+        EXPECT_NE(f, nullptr);
+        EXPECT_EQ(AllocFrame(width, height, 1, *f), 0);
+        f->pictureDistance = distance;
+        for (uint32_t y = 0; y < 16 * f->mbHeight; ++y) {
+            for (uint32_t x = 0; x < 16 * f->mbWidth; ++x) Luma(*f, x, y) = Sample();
+        }
+        for (uint32_t y = 0; y < 8 * f->mbHeight; ++y) {
+            for (uint32_t x = 0; x < 8 * f->mbWidth; ++x) {
+                f->cbPlane[y * f->chromaPitch + x] = Sample();
+                f->crPlane[y * f->chromaPitch + x] = Sample();
+            }
+        }
+        for (uint32_t n = 0; n < f->mbWidth * f->mbHeight; ++n) {
+            f->macroblocks[n] = MacroblockInfo{};
+            f->macroblocks[n].mbType = kIntraMbType;
+        }
+        ExtendBorders(*f);
+        return *f;
+    }
+
+    // The picture being decoded (P pictures: the queue's newest entry).
+    DecodedFrame& PushCurrent(uint32_t width, uint32_t height, uint32_t distance) {
+        DecodedFrame& f = PushReference(width, height, distance);
+        f.bordersExtended = 0;
+        return f;
+    }
+
+    int DecodeP(const CodeWriter& w, DecodedFrame& frame) {
+        const auto unit = w.Unit();
+        BitReader br(unit.data(), w.ByteCount());
+        const int result = DecodePPicture(*ctx, br, frame);
+        bitsRead = br.pos;
+        return result;
+    }
+
+    void DecodeB(const CodeWriter& w, DecodedFrame& frame, const DecodedFrame& backward,
+                 const DecodedFrame& forward) {
+        const auto unit = w.Unit();
+        BitReader br(unit.data(), w.ByteCount());
+        DecodeBPicture(*ctx, br, frame, backward, forward);
+        bitsRead = br.pos;
+    }
+
+    static uint8_t& Luma(DecodedFrame& f, uint32_t x, uint32_t y) {
+        return f.lumaPlane[y * f.lumaPitch + x];
+    }
+    uint8_t Sample() { return static_cast<uint8_t>(rng()); }
+
+    std::unique_ptr<DecoderContext> ctx;
+    std::mt19937 rng{3};
+    uint32_t bitsRead = 0;
+};
+
+// Every sample of the decoded area (both chroma planes too) as `expect` gives it.
+template <typename Expect>
+void ExpectSamples(DecodedFrame& f, Expect expect) {
+    for (uint32_t y = 0; y < 16 * f.mbHeight; ++y) {
+        for (uint32_t x = 0; x < 16 * f.mbWidth; ++x) {
+            ASSERT_EQ(f.lumaPlane[y * f.lumaPitch + x], expect(0, x, y)) << x << "," << y;
+        }
+    }
+    for (int plane = 1; plane <= 2; ++plane) {
+        const uint8_t* p = plane == 1 ? f.cbPlane : f.crPlane;
+        for (uint32_t y = 0; y < 8 * f.mbHeight; ++y) {
+            for (uint32_t x = 0; x < 8 * f.mbWidth; ++x) {
+                ASSERT_EQ(p[y * f.chromaPitch + x], expect(plane, x, y)) << plane << " " << x;
+            }
+        }
+    }
+}
+
+uint8_t SampleOf(const DecodedFrame& f, int plane, uint32_t x, uint32_t y) {
+    if (plane == 0) return f.lumaPlane[y * f.lumaPitch + x];
+    return (plane == 1 ? f.cbPlane : f.crPlane)[y * f.chromaPitch + x];
+}
+
+// One P_16x16 macroblock with a zero difference and no residual, after its
+// reference index (the picture codes them).
+CodeWriter P16x16WithReference(uint32_t refIdx) {
+    CodeWriter w;
+    w.Ue(0);  // mb_skip_run
+    w.Ue(0);  // mb_type: P_16x16
+    w.Bit(refIdx);
+    Se(w, 0);
+    Se(w, 0);
+    w.Ue(0);  // coded block pattern 0
+    return w;
+}
+
+TEST_F(InterPicture, APartitionOnAMissingReferenceDropsThePicture) {
+    ctx->picture.picture_reference_flag = 0;
+    const DecodedFrame& ref0 = PushReference(16, 16, 0);
+    DecodedFrame& current = PushCurrent(16, 16, 2);
+    // Reference 0 exists: the picture is a copy of it.
+    EXPECT_EQ(DecodeP(P16x16WithReference(0), current), 0);
+    ExpectSamples(current,
+                  [&](int plane, uint32_t x, uint32_t y) { return SampleOf(ref0, plane, x, y); });
+    EXPECT_EQ(current.macroblocks[0].refIdx[0], 0);
+    // Reference 1 is not in the queue.
+    EXPECT_EQ(DecodeP(P16x16WithReference(1), current), -1);
+}
+
+TEST_F(InterPicture, AReferenceOfAnotherSizeCountsAsMissing) {
+    ctx->picture.picture_reference_flag = 0;
+    PushReference(32, 16, 0);
+    DecodedFrame& current = PushCurrent(16, 16, 2);
+    EXPECT_EQ(DecodeP(P16x16WithReference(0), current), -1);
+}
+
+// Three rows of one macroblock. The run of two skipped macroblocks crosses
+// from row 0 into row 1 although the start code of row 2's slice lies within
+// the search; at row 2 the new slice resets the run, so a new run is read.
+TEST_F(InterPicture, SkipRunsSpanRowsAndEndAtEverySliceStart) {
+    const DecodedFrame& ref0 = PushReference(16, 48, 0);
+    DecodedFrame& current = PushCurrent(16, 48, 2);
+    CodeWriter w;
+    SliceStart(w, 0);
+    w.Ue(2);  // rows 0 and 1 skipped
+    SliceStart(w, 2);
+    w.Ue(0);  // a new run: none
+    w.Ue(8);  // mb_type 8: intra, coded block pattern row 4 (0)
+    IntraModes(w);
+    ASSERT_EQ(DecodeP(w, current), 0);
+    EXPECT_EQ(bitsRead, w.BitCount());
+    const MacroblockInfo* mb = current.macroblocks;
+    EXPECT_EQ(mb[0].mbType, kPSkip);
+    EXPECT_EQ(mb[1].mbType, kPSkip);
+    EXPECT_EQ(mb[2].mbType, kIntraMbType);
+    EXPECT_EQ(mb[2].cbp, 0);
+    EXPECT_EQ(mb[1].sliceNumber, mb[0].sliceNumber);
+    EXPECT_NE(mb[2].sliceNumber, mb[1].sliceNumber);
+    for (uint32_t y = 0; y < 32; ++y) {
+        for (uint32_t x = 0; x < 16; ++x) ASSERT_EQ(Luma(current, x, y), SampleOf(ref0, 0, x, y));
+    }
+}
+
+// Without skip runs every macroblock codes its type, and type 0 is skipped:
+// P types are the coded values, B types the coded values minus 1.
+TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
+    ctx->picture.skip_mode_flag = 0;
+    PushReference(32, 16, 0);
+    DecodedFrame& p = PushCurrent(32, 16, 2);
+    CodeWriter wp;
+    wp.Ue(0);  // P_Skip
+    wp.Ue(9);  // intra, coded block pattern row 4 (0)
+    IntraModes(wp);
+    ASSERT_EQ(DecodeP(wp, p), 0);
+    EXPECT_EQ(bitsRead, wp.BitCount());
+    EXPECT_EQ(p.macroblocks[0].mbType, kPSkip);
+    EXPECT_EQ(p.macroblocks[1].mbType, kIntraMbType);
+
+    ExtendBorders(p);
+    DecodedFrame* b = NewFrame(32, 16, 1);
+    ASSERT_NE(b, nullptr);
+    b->pictureDistance = 1;
+    CodeWriter wb;
+    wb.Ue(0);  // skipped
+    wb.Ue(1);  // type 0: direct, with a coded block pattern
+    wb.Ue(0);  // coded block pattern 0
+    DecodeB(wb, *b, p, *ctx->queue.FrameAt(0));
+    EXPECT_EQ(bitsRead, wb.BitCount());
+    EXPECT_EQ(b->macroblocks[0].skipped, 1);
+    EXPECT_EQ(b->macroblocks[1].skipped, 0);
+    EXPECT_EQ(b->macroblocks[1].mbType, kBDirect16x16);
+    DeleteFrame(b);
+}
+
+// A picture of skipped macroblocks whose backward reference is intra: every
+// vector is (0,0) and every sample the rounded average of the two references.
+TEST_F(InterPicture, BidirectionalBlocksWithoutResidualAverageTheReferences) {
+    const DecodedFrame& forward = PushReference(48, 32, 0);
+    const DecodedFrame& backward = PushReference(48, 32, 4);
+    DecodedFrame* b = NewFrame(48, 32, 1);
+    ASSERT_NE(b, nullptr);
+    b->pictureDistance = 2;
+    CodeWriter w;
+    w.Ue(6);  // every macroblock skipped
+    DecodeB(w, *b, backward, forward);
+    ExpectSamples(*b, [&](int plane, uint32_t x, uint32_t y) {
+        return static_cast<uint8_t>(
+            (SampleOf(forward, plane, x, y) + SampleOf(backward, plane, x, y) + 1) >> 1);
+    });
+    DeleteFrame(b);
+}
+
+// Direct blocks scale the co-located vector by the distance to the picture
+// that the co-located block itself referred to, with distances that wrap.
+TEST_F(InterPicture, DirectBlocksScaleByTheColocatedBlocksOwnReference) {
+    DecodedFrame& forward = PushReference(16, 16, 255);
+    DecodedFrame& backward = PushReference(16, 16, 1);
+    backward.refDistance[0] = 255;  // DistRef = 2 * (1 - 255 mod 256) = 4
+    backward.macroblocks[0].mbType = kP16x16;
+    backward.macroblocks[0].mv[0] = {8, -8};
+    DecodedFrame* b = NewFrame(16, 16, 1);
+    ASSERT_NE(b, nullptr);
+    b->pictureDistance = 0;  // DistFw = DistBw = 2
+    CodeWriter w;
+    w.Ue(1);
+    DecodeB(w, *b, backward, forward);
+    EXPECT_EQ(b->macroblocks[0].mv[3], (MotionVector{4, -4}));
+    EXPECT_EQ(b->macroblocks[0].mvBackward[3], (MotionVector{-4, 4}));
+    DeleteFrame(b);
+}
+
+TEST(QpChange, IsRelativeToThePictureAndClampedTo0To63) {
+    struct Case {
+        uint32_t pictureQp;
+        uint32_t fixedSliceQp;
+        int32_t delta;
+        int32_t qp;
+    };
+    const Case cases[] = {{60, 0, 100, 63}, {10, 0, -100, 0}, {30, 0, -4, 26}, {30, 1, 0, 30}};
+    for (const Case& c : cases) {
+        PictureHeader picture{};
+        picture.picture_qp = c.pictureQp;
+        picture.picture_structure = 1;
+        SliceHeader slice = SliceHeader::Defaults();
+        slice.fixed_slice_qp = c.fixedSliceQp;
+        CodeWriter w;
+        if (c.fixedSliceQp == 0) Se(w, c.delta);
+        w.ExpGolomb(0, 2);  // Cb: (run 0, +1)
+        w.Ue(0);            // end of block
+        const auto unit = w.Unit();
+        BitReader br(unit.data(), w.ByteCount());
+        MacroblockInfo mb{};
+        BeginInterMacroblock(mb, picture, 0);
+        mb.cbp = 0x10;
+        auto buffers = std::make_unique<MacroblockBuffers>();
+        ClearResidual(*buffers);
+        ReadQpAndCoefficients(br, picture, slice, false, mb, *buffers);
+        EXPECT_EQ(mb.qp, c.qp) << c.pictureQp << " " << c.delta;
+        EXPECT_EQ(br.pos, w.BitCount());
+        EXPECT_EQ(buffers->cb[0], 1);
+    }
+}
+
+}  // namespace
+}  // namespace avs
