@@ -184,7 +184,66 @@ void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
     }
 }
 
-// Forms every block from its reference(s) with the folded vectors, plus the residual.
+// What one 8x8 block predicts from: the forward reference, the backward
+// one, or both (symmetric and direct blocks), with its vectors folded.
+struct BlockSource {
+    enum Kind : uint8_t { kForwardOnly, kBackwardOnly, kBoth } kind;
+    MotionVector forward;
+    MotionVector backward;
+
+    bool operator==(const BlockSource& o) const {
+        return kind == o.kind && (kind == kBackwardOnly || forward == o.forward) &&
+               (kind == kForwardOnly || backward == o.backward);
+    }
+};
+
+BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int width, int height) {
+    BlockSource s{BlockSource::kBoth, mb.mv[b], mb.mvBackward[b]};
+    if (mb.blockPredDir[b] == kDirForward) s.kind = BlockSource::kForwardOnly;
+    if (mb.blockPredDir[b] == kDirBackward) s.kind = BlockSource::kBackwardOnly;
+    if (s.kind != BlockSource::kBackwardOnly)
+        ClipMotionVector(s.forward, 16 * mbx, 16 * mby, width, height);
+    if (s.kind != BlockSource::kForwardOnly)
+        ClipMotionVector(s.backward, 16 * mbx, 16 * mby, width, height);
+    return s;
+}
+
+// Chroma of one block (ChromaBlock::k4x4, index b) or of the whole
+// macroblock (k8x8, when all four blocks share their source).
+void CompensateBChroma(BPicture& pic, int mbx, int mby, ChromaBlock shape, int b,
+                       const BlockSource& s, uint32_t cbp, MacroblockBuffers& buffers) {
+    DecodedFrame& frame = pic.frame;
+    const DecodedFrame& fwd = pic.forward;
+    const DecodedFrame& bwd = pic.backward;
+    if (s.kind != BlockSource::kBoth) {
+        const bool forward = s.kind == BlockSource::kForwardOnly;
+        const DecodedFrame& ref = forward ? fwd : bwd;
+        const MotionVector mv = forward ? s.forward : s.backward;
+        MotionCompensateChroma(shape, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
+                               ref.refChromaPitch, buffers.cb, mbx, mby, b, mv);
+        MotionCompensateChroma(shape, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
+                               ref.refChromaPitch, buffers.cr, mbx, mby, b, mv);
+    } else if (shape == ChromaBlock::k8x8) {
+        // An uncoded chroma block's residual is zero: nothing to add.
+        MotionCompensateChromaBi8x8(
+            frame.cbPlane, frame.chromaPitch, fwd.refCbPlane, bwd.refCbPlane, fwd.refChromaPitch,
+            (cbp >> 4) & 1 ? buffers.cb : nullptr, mbx, mby, s.forward, s.backward);
+        MotionCompensateChromaBi8x8(
+            frame.crPlane, frame.chromaPitch, fwd.refCrPlane, bwd.refCrPlane, fwd.refChromaPitch,
+            (cbp >> 5) & 1 ? buffers.cr : nullptr, mbx, mby, s.forward, s.backward);
+    } else {
+        MotionCompensateChromaBi4x4(frame.cbPlane, frame.chromaPitch, fwd.refCbPlane,
+                                    bwd.refCbPlane, fwd.refChromaPitch, buffers.cb, mbx, mby, b,
+                                    s.forward, s.backward);
+        MotionCompensateChromaBi4x4(frame.crPlane, frame.chromaPitch, fwd.refCrPlane,
+                                    bwd.refCrPlane, fwd.refChromaPitch, buffers.cr, mbx, mby, b,
+                                    s.forward, s.backward);
+    }
+}
+
+// Forms every block from its reference(s) with the folded vectors, plus the
+// residual. Chroma is predicted per macroblock when all four blocks share
+// their source (most skipped and direct macroblocks), else per block.
 void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
                        MacroblockBuffers& buffers) {
     DecodedFrame& frame = pic.frame;
@@ -193,33 +252,30 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
     const int width = static_cast<int>(frame.width);
     const int height = static_cast<int>(16 * frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
+    BlockSource sources[4];
+    bool shared = true;
     for (int b = 0; b < 4; ++b) {
+        const BlockSource& s = sources[b] = SourceOf(mb, b, mbx, mby, width, height);
+        shared = shared && s == sources[0];
         const int16_t* residual = (cbp >> b) & 1 ? buffers.luma[b] : nullptr;
-        const int32_t dir = mb.blockPredDir[b];
-        MotionVector mvF = mb.mv[b];
-        MotionVector mvB = mb.mvBackward[b];
-        ClipMotionVector(mvF, 16 * mbx, 16 * mby, width, height);
-        ClipMotionVector(mvB, 16 * mbx, 16 * mby, width, height);
-        if (dir == kDirForward || dir == kDirBackward) {
-            const DecodedFrame& ref = dir == kDirForward ? fwd : bwd;
-            const MotionVector mv = dir == kDirForward ? mvF : mvB;
-            MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
-                                    ref.refLumaPitch, residual, mbx, mby, b, mv);
-            MotionCompensateChroma(ChromaBlock::k4x4, frame.cbPlane, frame.chromaPitch,
-                                   ref.refCbPlane, ref.refChromaPitch, buffers.cb, mbx, mby, b, mv);
-            MotionCompensateChroma(ChromaBlock::k4x4, frame.crPlane, frame.chromaPitch,
-                                   ref.refCrPlane, ref.refChromaPitch, buffers.cr, mbx, mby, b, mv);
-        } else {
+        if (s.kind == BlockSource::kBoth) {
             MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
                                       bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
-                                      mvF, mvB);
-            MotionCompensateChromaBi4x4(frame.cbPlane, frame.chromaPitch, fwd.refCbPlane,
-                                        bwd.refCbPlane, fwd.refChromaPitch, buffers.cb, mbx, mby, b,
-                                        mvF, mvB);
-            MotionCompensateChromaBi4x4(frame.crPlane, frame.chromaPitch, fwd.refCrPlane,
-                                        bwd.refCrPlane, fwd.refChromaPitch, buffers.cr, mbx, mby, b,
-                                        mvF, mvB);
+                                      s.forward, s.backward);
+        } else {
+            const bool forward = s.kind == BlockSource::kForwardOnly;
+            const DecodedFrame& ref = forward ? fwd : bwd;
+            MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
+                                    ref.refLumaPitch, residual, mbx, mby, b,
+                                    forward ? s.forward : s.backward);
         }
+    }
+    if (shared) {
+        CompensateBChroma(pic, mbx, mby, ChromaBlock::k8x8, 0, sources[0], cbp, buffers);
+        return;
+    }
+    for (int b = 0; b < 4; ++b) {
+        CompensateBChroma(pic, mbx, mby, ChromaBlock::k4x4, b, sources[b], cbp, buffers);
     }
 }
 
