@@ -11,29 +11,35 @@
 namespace avs {
 namespace {
 
+// Values of partitionShape.
+constexpr int8_t kShape16x16 = 0;
+constexpr int8_t kShape16x8 = 1;
+constexpr int8_t kShape8x16 = 2;
+constexpr int8_t kShape8x8 = 3;
+
 // Types 0..21: the partition shape and each partition's direction
 // (type 22 codes a direction per block, 23 and above are intra).
 struct BType {
-    int8_t shape;  // 0 16x16, 1 16x8, 2 8x16
+    int8_t shape;
     int8_t direction[2];
 };
 
+// Shorthands for the table: directions, and the two-partition shapes.
 constexpr int8_t F = kDirForward;
 constexpr int8_t B = kDirBackward;
 constexpr int8_t S = kDirSymmetric;
 constexpr int8_t D = kDirDirect;
+constexpr int8_t H = kShape16x8;
+constexpr int8_t V = kShape8x16;
 
 constexpr BType kBTypes[kB8x8] = {
-    {0, {D, D}}, {0, {F, F}}, {0, {B, B}}, {0, {S, S}},  // 16x16
-    {1, {F, F}}, {2, {F, F}}, {1, {B, B}}, {2, {B, B}}, {1, {F, B}}, {2, {F, B}},
-    {1, {B, F}}, {2, {B, F}}, {1, {F, S}}, {2, {F, S}}, {1, {B, S}}, {2, {B, S}},
-    {1, {S, F}}, {2, {S, F}}, {1, {S, B}}, {2, {S, B}}, {1, {S, S}}, {2, {S, S}},
+    {kShape16x16, {D, D}}, {kShape16x16, {F, F}}, {kShape16x16, {B, B}}, {kShape16x16, {S, S}},
+    {H, {F, F}},           {V, {F, F}},           {H, {B, B}},           {V, {B, B}},
+    {H, {F, B}},           {V, {F, B}},           {H, {B, F}},           {V, {B, F}},
+    {H, {F, S}},           {V, {F, S}},           {H, {B, S}},           {V, {B, S}},
+    {H, {S, F}},           {V, {S, F}},           {H, {S, B}},           {V, {S, B}},
+    {H, {S, S}},           {V, {S, S}},
 };
-
-constexpr int kShape16x16 = 0;
-constexpr int kShape16x8 = 1;
-constexpr int kShape8x16 = 2;
-constexpr int kShape8x8 = 3;
 
 // The blocks (bit mask) and the top-left block of partition p of a shape.
 constexpr uint8_t kPartitionBlocks[4][4] = {
