@@ -127,6 +127,28 @@ void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type
     }
 }
 
+// The direct vectors of a macroblock's blocks: the blocks of one co-located
+// partition share their vector, so each pair is derived once.
+class DirectPairs {
+  public:
+    const DirectPair& Of(const Colocated& col, int b, const BDistances& d) {
+        const bool farReference = col.refIdx[b] != 0;  // any non-zero index
+        if (!valid_ || col.mv[b] != colocated_ || farReference != farReference_) {
+            valid_ = true;
+            colocated_ = col.mv[b];
+            farReference_ = farReference;
+            pair_ = DirectVectors(col.mv[b], col.refIdx[b], d);
+        }
+        return pair_;
+    }
+
+  private:
+    bool valid_ = false;
+    MotionVector colocated_{};
+    bool farReference_ = false;
+    DirectPair pair_{};
+};
+
 // Derives the vectors of every block: partition by partition, each from its
 // neighbours (including the blocks derived before it), the coded difference
 // or the co-located block.
@@ -144,6 +166,7 @@ void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
             break;
         }
     }
+    DirectPairs directPairs;
     for (int p = 0; p < PartitionCount(shape); ++p) {
         const int corner = kPartitionCorner[shape][p];
         const int bx = corner & 1;
@@ -179,8 +202,7 @@ void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
                         mb.mv[b] = pF;
                         mb.mvBackward[b] = pB;
                     } else {
-                        const DirectPair pair =
-                            DirectVectors(col.mv[b], col.refIdx[b], pic.distances);
+                        const DirectPair& pair = directPairs.Of(col, b, pic.distances);
                         mb.mv[b] = pair.forward;
                         mb.mvBackward[b] = pair.backward;
                     }
@@ -261,7 +283,11 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
     BlockSource sources[4];
     bool shared = true;
     for (int b = 0; b < 4; ++b) {
-        const BlockSource& s = sources[b] = SourceOf(mb, b, mbx, mby, width, height);
+        // Blocks with the vectors of the block before them fold them alike.
+        const bool repeats = b > 0 && mb.blockPredDir[b] == mb.blockPredDir[b - 1] &&
+                             mb.mv[b] == mb.mv[b - 1] && mb.mvBackward[b] == mb.mvBackward[b - 1];
+        const BlockSource& s = sources[b] =
+            repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
         shared = shared && s == sources[0];
         const int16_t* residual = (cbp >> b) & 1 ? buffers.luma[b] : nullptr;
         if (s.kind == BlockSource::kBoth) {
