@@ -36,8 +36,9 @@ inline int BoundOffset(int32_t v) {
 constexpr uint8_t kPartitionOfBlock[5][4] = {
     {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
 
+// Vectors of corrupt streams can lie anywhere in 32 bits: differences in 64.
 inline bool FarApart(const MotionVector& a, const MotionVector& b) {
-    return std::abs(a.x - b.x) >= 4 || std::abs(a.y - b.y) >= 4;
+    return std::abs(int64_t{a.x} - b.x) >= 4 || std::abs(int64_t{a.y} - b.y) >= 4;
 }
 
 int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
