@@ -71,8 +71,8 @@ class InterPicture : public ::testing::Test {
     // A queued picture of random samples whose records are intra. The newest
     // one is the P picture being decoded.
     DecodedFrame& Push(uint32_t width, uint32_t height, uint32_t distance) {
-        DecodedFrame* f = ctx->queue.PushFrame();
-        EXPECT_EQ(AllocFrame(width, height, 1, *f), 0);
+        DecodedFrame* f = ctx->queue.PushFrame(width, height, 1);
+        EXPECT_NE(f, nullptr);
         f->pictureDistance = distance;
         ForEachSample(*f, [&](int plane, uint32_t x, uint32_t y) {
             SampleOf(*f, plane, x, y) = static_cast<uint8_t>(rng());
