@@ -58,16 +58,13 @@ DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const 
 }
 
 Colocated ColocatedBlocks(const MacroblockInfo& mb) {
-    // The P layout keeps one entry per partition: the entry of each block.
-    static constexpr uint8_t kEntry[kIntraMbType][4] = {
-        {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
     Colocated col{};
     if (mb.mbType < kPSkip || mb.mbType >= kIntraMbType) {
         col.intra = true;
         return col;
     }
     for (int b = 0; b < 4; ++b) {
-        const int e = kEntry[mb.mbType][b];
+        const int e = kPPartitionOfBlock[mb.mbType][b];
         col.mv[b] = mb.mv[e];
         col.refIdx[b] = mb.refIdx[e];
     }

@@ -20,10 +20,15 @@ inline constexpr int32_t kP16x16 = 1;
 inline constexpr int32_t kP16x8 = 2;
 inline constexpr int32_t kP8x16 = 3;
 inline constexpr int32_t kP8x8 = 4;
-inline constexpr int32_t kIntraMbType = 5;     // I pictures and intra macroblocks of P pictures
-inline constexpr int32_t kBDirect16x16 = 0;    // also every skipped B macroblock
+inline constexpr int32_t kIntraMbType = 5;   // I pictures and intra macroblocks of P pictures
+inline constexpr int32_t kBDirect16x16 = 0;  // also every skipped B macroblock
 inline constexpr int32_t kB8x8 = 22;
-inline constexpr int32_t kBIntraMbType = 23;   // B types 23 and above are intra
+inline constexpr int32_t kBIntraMbType = 23;  // B types 23 and above are intra
+
+// The partition (mv and refIdx entry) whose vector each 8x8 block of a P
+// macroblock of type 0..4 uses: P records keep one entry per partition.
+inline constexpr uint8_t kPPartitionOfBlock[kIntraMbType][4] = {
+    {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
 
 // Prediction direction of one 8x8 block of a B macroblock.
 inline constexpr int32_t kDirDirect = -1;
@@ -64,8 +69,12 @@ inline constexpr int32_t kModeUnavailable = -1;
 // intra references, but they do not count for the predicted mode.
 inline constexpr int32_t kModeInterBlock = 16;
 
-inline uint32_t IntraModeMapStride(uint32_t mbWidth) { return 2 * mbWidth + 4; }
-inline uint32_t IntraModeMapRows(uint32_t mbHeight) { return 2 * mbHeight + 6; }
+inline uint32_t IntraModeMapStride(uint32_t mbWidth) {
+    return 2 * mbWidth + 4;
+}
+inline uint32_t IntraModeMapRows(uint32_t mbHeight) {
+    return 2 * mbHeight + 6;
+}
 inline int32_t& IntraModeAt(int32_t* map, uint32_t mbWidth, int bx, int by) {
     return map[(by + 1) * static_cast<int>(IntraModeMapStride(mbWidth)) + bx + 1];
 }

@@ -10,21 +10,20 @@
 namespace avs {
 namespace {
 
-// Partitions of P types 0 (skip) to 4 (8x8): which partition's vector each
-// luma block uses, and the chroma block each partition covers.
+// Partitions of P types 0 (skip) to 4 (8x8) and the chroma block each
+// partition covers (kPPartitionOfBlock gives the luma blocks).
 struct PShape {
     int partitions;
     ChromaBlock chroma;
-    uint8_t partitionOfBlock[4];
     uint8_t chromaIndex[4];  // block index of partition p's chroma block
 };
 
 constexpr PShape kPShapes[kIntraMbType] = {
-    {1, ChromaBlock::k8x8, {0, 0, 0, 0}, {0, 0, 0, 0}},  // skip
-    {1, ChromaBlock::k8x8, {0, 0, 0, 0}, {0, 0, 0, 0}},  // 16x16
-    {2, ChromaBlock::k8x4, {0, 0, 1, 1}, {0, 2, 0, 0}},  // 16x8
-    {2, ChromaBlock::k4x8, {0, 1, 0, 1}, {0, 1, 0, 0}},  // 8x16
-    {4, ChromaBlock::k4x4, {0, 1, 2, 3}, {0, 1, 2, 3}},  // 8x8
+    {1, ChromaBlock::k8x8, {0, 0, 0, 0}},  // skip
+    {1, ChromaBlock::k8x8, {0, 0, 0, 0}},  // 16x16
+    {2, ChromaBlock::k8x4, {0, 2, 0, 0}},  // 16x8
+    {2, ChromaBlock::k4x8, {0, 1, 0, 0}},  // 8x16
+    {4, ChromaBlock::k4x4, {0, 1, 2, 3}},  // 8x8
 };
 
 struct PPicture {
@@ -77,7 +76,7 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
     }
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
     for (int k = 0; k < 4; ++k) {
-        const int p = shape.partitionOfBlock[k];
+        const int p = kPPartitionOfBlock[mb.mbType][k];
         MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, refs[p]->refLumaPlane,
                                 refs[p]->refLumaPitch, (cbp >> k) & 1 ? buffers.luma[k] : nullptr,
                                 mbx, mby, k, folded[p]);
