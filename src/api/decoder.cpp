@@ -28,7 +28,7 @@ uint8_t* AllocInputBuffer() {
 
 void ReleaseFramesAndBuffers(DecoderContext& ctx) {
     ctx.queue.ReleaseAll();
-    ctx.queue.Clear();
+    ctx.framePool.Clear();
     AlignedFree(ctx.inputBuffer);
     std::free(ctx.pictureBuffer);
     ctx.inputBuffer = nullptr;
@@ -56,6 +56,7 @@ int32_t Init(AvsDecoder* decoder) {
     ctx = DecoderContext{};
     ctx.lastStartCode = -1;
     ctx.queue.Clear();
+    ctx.queue.spares = &ctx.framePool;
     TakeInputBuffer(ctx);
     ctx.outputFourcc = kFourccYV12;
     FillKernelTable();

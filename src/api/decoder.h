@@ -53,6 +53,7 @@ struct DecoderContext {
     uint32_t mbWidth;
     uint32_t mbHeight;
     FrameQueue queue;
+    FramePool framePool;  // frames the queue and B pictures no longer need
     uint32_t lastPictureBytes;
     uint32_t picturesDecoded;
     uint32_t forwardDistance;

@@ -1,11 +1,359 @@
-// PLACEHOLDER: B pictures are not decoded yet.
+// B pictures: every 8x8 block predicts from the forward reference (the older
+// of the two newest references), the backward reference (the newest), or the
+// rounded average of both (symmetric and direct blocks).
+#include "decode/b_block_vectors.h"
+#include "decode/inter_picture.h"
+#include "decode/intra_macroblock.h"
+#include "decode/motion_compensation.h"
+#include "decode/mv_prediction.h"
 #include "decode/pictures.h"
 
 namespace avs {
+namespace {
 
-int DecodeBPicture(DecoderContext&, BitReader&, DecodedFrame& frame, const DecodedFrame&,
-                   const DecodedFrame&) {
+// Values of partitionShape.
+constexpr int8_t kShape16x16 = 0;
+constexpr int8_t kShape16x8 = 1;
+constexpr int8_t kShape8x16 = 2;
+constexpr int8_t kShape8x8 = 3;
+
+// Types 0..21: the partition shape and each partition's direction
+// (type 22 codes a direction per block, 23 and above are intra).
+struct BType {
+    int8_t shape;
+    int8_t direction[2];
+};
+
+// Shorthands for the table: directions, and the two-partition shapes.
+constexpr int8_t F = kDirForward;
+constexpr int8_t B = kDirBackward;
+constexpr int8_t S = kDirSymmetric;
+constexpr int8_t D = kDirDirect;
+constexpr int8_t H = kShape16x8;
+constexpr int8_t V = kShape8x16;
+
+constexpr BType kBTypes[kB8x8] = {
+    {kShape16x16, {D, D}}, {kShape16x16, {F, F}}, {kShape16x16, {B, B}}, {kShape16x16, {S, S}},
+    {H, {F, F}},           {V, {F, F}},           {H, {B, B}},           {V, {B, B}},
+    {H, {F, B}},           {V, {F, B}},           {H, {B, F}},           {V, {B, F}},
+    {H, {F, S}},           {V, {F, S}},           {H, {B, S}},           {V, {B, S}},
+    {H, {S, F}},           {V, {S, F}},           {H, {S, B}},           {V, {S, B}},
+    {H, {S, S}},           {V, {S, S}},
+};
+
+// The blocks (bit mask) and the top-left block of partition p of a shape.
+constexpr uint8_t kPartitionBlocks[4][4] = {
+    {0xF, 0, 0, 0}, {0x3, 0xC, 0, 0}, {0x5, 0xA, 0, 0}, {0x1, 0x2, 0x4, 0x8}};
+constexpr uint8_t kPartitionCorner[4][4] = {{0}, {0, 2}, {0, 1}, {0, 1, 2, 3}};
+
+int PartitionCount(int shape) {
+    return shape == kShape16x16 ? 1 : (shape == kShape8x8 ? 4 : 2);
+}
+
+struct BPicture {
+    DecoderContext& ctx;
+    DecodedFrame& frame;
+    const DecodedFrame& backward;
+    const DecodedFrame& forward;
+    BVectorPredictor predictor;
+    BDistances distances;
+    // The backward reference's records line up with this picture's.
+    bool colocatedUsable;
+};
+
+BPicture StartBPicture(DecoderContext& ctx, DecodedFrame& frame, const DecodedFrame& backward,
+                       const DecodedFrame& forward) {
+    BPicture pic{ctx, frame, backward, forward, {}, {}, false};
+    pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
+                          static_cast<int>(frame.mbHeight)};
+    const int32_t forwardStep = DistanceDelta(frame.pictureDistance, forward.pictureDistance);
+    const int32_t backwardStep = DistanceDelta(backward.pictureDistance, frame.pictureDistance);
+    pic.predictor.distance[kForward] = forwardStep == 0 ? 1 : forwardStep;
+    pic.predictor.distance[kBackward] = backwardStep == 0 ? 1 : backwardStep;
+    pic.distances = ComputeBDistances(frame.pictureDistance, forward, backward);
+    pic.colocatedUsable = backward.mbWidth == frame.mbWidth && backward.mbHeight == frame.mbHeight;
+    return pic;
+}
+
+// Type, shape, directions, reference indices and vector differences of an
+// inter macroblock whose mb_type is `type` (0..22).
+void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type,
+                      MacroblockInfo& mb) {
+    mb.mbType = static_cast<int32_t>(type);
+    int8_t direction[4];  // per partition with motion
+    uint8_t blocks[4];
+    int partitions = 0;
+    if (type == kB8x8) {
+        mb.partitionShape = kShape8x8;
+        for (int b = 0; b < 4; ++b) {
+            mb.subMbType[b] = static_cast<int32_t>(br.ReadBits(2));
+            mb.blockPredDir[b] = mb.subMbType[b] - 1;  // 0 direct, 1 F, 2 B, 3 S
+            if (mb.blockPredDir[b] != kDirDirect) {
+                direction[partitions] = static_cast<int8_t>(mb.blockPredDir[b]);
+                blocks[partitions++] = static_cast<uint8_t>(1u << b);
+            }
+        }
+    } else {
+        const BType& t = kBTypes[type];
+        mb.partitionShape = t.shape;
+        for (int p = 0; p < PartitionCount(t.shape); ++p) {
+            for (int b = 0; b < 4; ++b) {
+                if (kPartitionBlocks[t.shape][p] & (1u << b)) mb.blockPredDir[b] = t.direction[p];
+            }
+            if (type != kBDirect16x16) {
+                direction[partitions] = t.direction[p];
+                blocks[partitions++] = kPartitionBlocks[t.shape][p];
+            }
+        }
+    }
+    mb.motionPartitionCount = partitions;
+    if (picture.picture_structure == 0 && picture.picture_reference_flag == 0) {
+        for (int p = 0; p < partitions; ++p) mb.refIdx[p] = static_cast<int32_t>(br.ReadBit());
+    }
+    // Differences of the partitions that use the forward vector first, then
+    // of the backward-only ones; each partition's difference goes to its blocks.
+    for (const bool backwardPass : {false, true}) {
+        for (int p = 0; p < partitions; ++p) {
+            if ((direction[p] == kDirBackward) != backwardPass) continue;
+            const int32_t dx = br.ReadSe();
+            const int32_t dy = br.ReadSe();
+            for (int b = 0; b < 4; ++b) {
+                if (blocks[p] & (1u << b)) {
+                    mb.mvd[0][b] = dx;
+                    mb.mvd[1][b] = dy;
+                }
+            }
+        }
+    }
+}
+
+// The direct vectors of a macroblock's blocks: the blocks of one co-located
+// partition share their vector, so each pair is derived once.
+class DirectPairs {
+  public:
+    const DirectPair& Of(const Colocated& col, int b, const BDistances& d) {
+        const bool farReference = col.refIdx[b] != 0;  // any non-zero index
+        if (!valid_ || col.mv[b] != colocated_ || farReference != farReference_) {
+            valid_ = true;
+            colocated_ = col.mv[b];
+            farReference_ = farReference;
+            pair_ = DirectVectors(col.mv[b], col.refIdx[b], d);
+        }
+        return pair_;
+    }
+
+  private:
+    bool valid_ = false;
+    MotionVector colocated_{};
+    bool farReference_ = false;
+    DirectPair pair_{};
+};
+
+// Derives the vectors of every block: partition by partition, each from its
+// neighbours (including the blocks derived before it), the coded difference
+// or the co-located block.
+void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
+    const int shape = mb.partitionShape;
+    Colocated col{};
+    col.intra = true;
+    for (int b = 0; b < 4; ++b) {
+        if (mb.blockPredDir[b] == kDirDirect) {
+            if (pic.colocatedUsable) {
+                const uint32_t n =
+                    static_cast<uint32_t>(mby) * pic.frame.mbWidth + static_cast<uint32_t>(mbx);
+                col = ColocatedBlocks(pic.backward.macroblocks[n]);
+            }
+            break;
+        }
+    }
+    DirectPairs directPairs;
+    for (int p = 0; p < PartitionCount(shape); ++p) {
+        const int corner = kPartitionCorner[shape][p];
+        const int bx = corner & 1;
+        const int by = corner >> 1;
+        const int32_t dir = mb.blockPredDir[corner];
+        // Only what the derivation below uses is predicted.
+        const bool direct = dir == kDirDirect;
+        const bool needForward = direct ? col.intra : dir != kDirBackward;
+        const bool needBackward = direct ? col.intra : dir == kDirBackward;
+        const MotionVector pF = needForward
+                                    ? PredictBVector(pic.predictor, mbx, mby, bx, by, kForward)
+                                    : MotionVector{0, 0};
+        const MotionVector pB = needBackward
+                                    ? PredictBVector(pic.predictor, mbx, mby, bx, by, kBackward)
+                                    : MotionVector{0, 0};
+        for (int b = 0; b < 4; ++b) {
+            if (!(kPartitionBlocks[shape][p] & (1u << b))) continue;
+            const int32_t dx = mb.mvd[0][b];
+            const int32_t dy = mb.mvd[1][b];
+            switch (dir) {
+                case kDirForward:
+                    mb.mv[b] = AddDifference(pF, dx, dy);
+                    break;
+                case kDirBackward:
+                    mb.mvBackward[b] = AddDifference(pB, dx, dy);
+                    break;
+                case kDirSymmetric:
+                    mb.mv[b] = AddDifference(pF, dx, dy);
+                    mb.mvBackward[b] = SymmetricBackward(mb.mv[b], pic.distances);
+                    break;
+                default:
+                    if (col.intra) {
+                        mb.mv[b] = pF;
+                        mb.mvBackward[b] = pB;
+                    } else {
+                        const DirectPair& pair = directPairs.Of(col, b, pic.distances);
+                        mb.mv[b] = pair.forward;
+                        mb.mvBackward[b] = pair.backward;
+                    }
+                    break;
+            }
+        }
+    }
+}
+
+// What one 8x8 block predicts from: the forward reference, the backward
+// one, or both (symmetric and direct blocks), with its vectors folded.
+struct BlockSource {
+    enum Kind : uint8_t { kForwardOnly, kBackwardOnly, kBoth } kind;
+    MotionVector forward;
+    MotionVector backward;
+
+    bool operator==(const BlockSource& o) const {
+        return kind == o.kind && (kind == kBackwardOnly || forward == o.forward) &&
+               (kind == kForwardOnly || backward == o.backward);
+    }
+};
+
+BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int width, int height) {
+    BlockSource s{BlockSource::kBoth, mb.mv[b], mb.mvBackward[b]};
+    if (mb.blockPredDir[b] == kDirForward) s.kind = BlockSource::kForwardOnly;
+    if (mb.blockPredDir[b] == kDirBackward) s.kind = BlockSource::kBackwardOnly;
+    if (s.kind != BlockSource::kBackwardOnly)
+        ClipMotionVector(s.forward, 16 * mbx, 16 * mby, width, height);
+    if (s.kind != BlockSource::kForwardOnly)
+        ClipMotionVector(s.backward, 16 * mbx, 16 * mby, width, height);
+    return s;
+}
+
+// Chroma of one block (ChromaBlock::k4x4, index b) or of the whole
+// macroblock (k8x8, when all four blocks share their source).
+void CompensateBChroma(BPicture& pic, int mbx, int mby, ChromaBlock shape, int b,
+                       const BlockSource& s, uint32_t cbp, MacroblockBuffers& buffers) {
+    DecodedFrame& frame = pic.frame;
+    const DecodedFrame& fwd = pic.forward;
+    const DecodedFrame& bwd = pic.backward;
+    if (s.kind != BlockSource::kBoth) {
+        const bool forward = s.kind == BlockSource::kForwardOnly;
+        const DecodedFrame& ref = forward ? fwd : bwd;
+        const MotionVector mv = forward ? s.forward : s.backward;
+        MotionCompensateChroma(shape, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
+                               ref.refChromaPitch, buffers.cb, mbx, mby, b, mv);
+        MotionCompensateChroma(shape, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
+                               ref.refChromaPitch, buffers.cr, mbx, mby, b, mv);
+    } else if (shape == ChromaBlock::k8x8) {
+        // An uncoded chroma block's residual is zero: nothing to add.
+        MotionCompensateChromaBi8x8(
+            frame.cbPlane, frame.chromaPitch, fwd.refCbPlane, bwd.refCbPlane, fwd.refChromaPitch,
+            (cbp >> 4) & 1 ? buffers.cb : nullptr, mbx, mby, s.forward, s.backward);
+        MotionCompensateChromaBi8x8(
+            frame.crPlane, frame.chromaPitch, fwd.refCrPlane, bwd.refCrPlane, fwd.refChromaPitch,
+            (cbp >> 5) & 1 ? buffers.cr : nullptr, mbx, mby, s.forward, s.backward);
+    } else {
+        MotionCompensateChromaBi4x4(frame.cbPlane, frame.chromaPitch, fwd.refCbPlane,
+                                    bwd.refCbPlane, fwd.refChromaPitch, buffers.cb, mbx, mby, b,
+                                    s.forward, s.backward);
+        MotionCompensateChromaBi4x4(frame.crPlane, frame.chromaPitch, fwd.refCrPlane,
+                                    bwd.refCrPlane, fwd.refChromaPitch, buffers.cr, mbx, mby, b,
+                                    s.forward, s.backward);
+    }
+}
+
+// Forms every block from its reference(s) with the folded vectors, plus the
+// residual. Chroma is predicted per macroblock when all four blocks share
+// their source (most skipped and direct macroblocks), else per block.
+void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
+                       MacroblockBuffers& buffers) {
+    DecodedFrame& frame = pic.frame;
+    const DecodedFrame& fwd = pic.forward;
+    const DecodedFrame& bwd = pic.backward;
+    const int width = static_cast<int>(frame.width);
+    const int height = static_cast<int>(16 * frame.mbHeight);
+    const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
+    BlockSource sources[4];
+    bool shared = true;
+    for (int b = 0; b < 4; ++b) {
+        // Blocks with the vectors of the block before them fold them alike.
+        const bool repeats = b > 0 && mb.blockPredDir[b] == mb.blockPredDir[b - 1] &&
+                             mb.mv[b] == mb.mv[b - 1] && mb.mvBackward[b] == mb.mvBackward[b - 1];
+        const BlockSource& s = sources[b] =
+            repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
+        shared = shared && s == sources[0];
+        const int16_t* residual = (cbp >> b) & 1 ? buffers.luma[b] : nullptr;
+        if (s.kind == BlockSource::kBoth) {
+            MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
+                                      bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
+                                      s.forward, s.backward);
+        } else {
+            const bool forward = s.kind == BlockSource::kForwardOnly;
+            const DecodedFrame& ref = forward ? fwd : bwd;
+            MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
+                                    ref.refLumaPitch, residual, mbx, mby, b,
+                                    forward ? s.forward : s.backward);
+        }
+    }
+    if (shared) {
+        CompensateBChroma(pic, mbx, mby, ChromaBlock::k8x8, 0, sources[0], cbp, buffers);
+        return;
+    }
+    for (int b = 0; b < 4; ++b) {
+        CompensateBChroma(pic, mbx, mby, ChromaBlock::k4x4, b, sources[b], cbp, buffers);
+    }
+}
+
+// The B macroblock layer and the macroblock's reconstruction.
+void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                       const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+    const PictureHeader& picture = pic.ctx.picture;
+    MacroblockBuffers& buffers = pic.ctx.mb;
+    BeginInterMacroblock(mb, picture, slice.number);
+    const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
+    if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {
+        const uint32_t cbpIndex = codedType - kBIntraMbType;
+        // Indices of 64 and more all give row 0: the type is kept bounded.
+        mb.mbType = kBIntraMbType + static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
+        DecodeIntraMacroblock(br, pic.ctx, pic.frame, mbX, mbY, slice, cbpIndex, mb, buffers);
+        return;
+    }
+    MarkInterBlocks(pic.frame, mbX, mbY);
+    if (codedType == SkipRun::kSkipped) {
+        mb.mbType = kBDirect16x16;
+        mb.skipped = 1;
+        for (int32_t& dir : mb.blockPredDir) dir = kDirDirect;
+    } else {
+        ReadBInterSyntax(br, picture, codedType, mb);
+        mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
+        ReadQpAndCoefficients(br, picture, slice.header, false, mb, buffers);
+        InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
+    }
+    const int mbx = static_cast<int>(mbX);
+    const int mby = static_cast<int>(mbY);
+    DeriveBVectors(pic, mbx, mby, mb);
+    CompensateBBlocks(pic, mbx, mby, mb, buffers);
+}
+
+}  // namespace
+
+int DecodeBPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
+                   const DecodedFrame& backward, const DecodedFrame& forward) {
     frame.pictureType = PictureType::B;
+    BPicture pic = StartBPicture(ctx, frame, backward, forward);
+    WalkInterPicture(ctx, br, frame,
+                     [&](uint32_t mbX, uint32_t mbY, const SliceState& slice, SkipRun& skipRun,
+                         MacroblockInfo& mb) {
+                         DecodeBMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
+                         return true;
+                     });
     return 0;
 }
 

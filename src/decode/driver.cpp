@@ -90,13 +90,10 @@ int32_t DeliverInDisplayOrder(DecoderContext& ctx) {
 // result; kResultNoMemory leaves the unit held for another try.
 int32_t DecodeReferencePicture(DecoderContext& ctx, BitReader& br, bool intra) {
     const SequenceHeader& seq = ctx.sequence;
-    DecodedFrame* frame = ctx.queue.PushFrame();
+    DecodedFrame* frame =
+        ctx.queue.PushFrame(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
     if (frame == nullptr) return kResultNoMemory;
     frame->pictureDistance = ctx.picture.picture_distance;
-    if (AllocFrame(seq.horizontal_size, seq.vertical_size, seq.chroma_format, *frame) != 0) {
-        ctx.queue.RemoveAt(ctx.queue.count - 1);
-        return kResultNoMemory;
-    }
     if (intra) {
         if (ctx.queue.count > 2) ctx.queue.PopFront();
         DecodeIPicture(ctx, br, *frame);
@@ -131,7 +128,8 @@ int32_t DecodeBidirectionalPicture(DecoderContext& ctx, BitReader& br) {
                         SameSize(*forward, *backward) && backward->width == seq.horizontal_size &&
                         backward->height == seq.vertical_size;
     if (!usable) return -kResultBPicture;
-    DecodedFrame* frame = NewFrame(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
+    DecodedFrame* frame =
+        ctx.framePool.Take(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
     if (frame == nullptr) return kResultNoMemory;
     frame->pictureDistance = ctx.picture.picture_distance;
     frame->pictureType = PictureType::B;
@@ -140,7 +138,7 @@ int32_t DecodeBidirectionalPicture(DecoderContext& ctx, BitReader& br) {
     DecodeBPicture(ctx, br, *frame, *backward, *forward);
     PictureDone(ctx, "B-frame succesfully decoded", br);
     const int32_t result = kResultBPicture | Deliver(ctx, *frame);
-    DeleteFrame(frame);
+    ctx.framePool.Give(frame);
     ctx.statusWord = kStatusBPicture;
     return result;
 }

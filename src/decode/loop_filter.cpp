@@ -33,18 +33,15 @@ inline int BoundOffset(int32_t v) {
     return v < -64 ? -64 : v > 64 ? 64 : v;
 }
 
-// Partition whose vector an 8x8 block of a P macroblock uses, by mbType 0..4.
-constexpr uint8_t kPartitionOfBlock[5][4] = {
-    {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
-
+// Vectors of corrupt streams can lie anywhere in 32 bits: differences in 64.
 inline bool FarApart(const MotionVector& a, const MotionVector& b) {
-    return std::abs(a.x - b.x) >= 4 || std::abs(a.y - b.y) >= 4;
+    return std::abs(int64_t{a.x} - b.x) >= 4 || std::abs(int64_t{a.y} - b.y) >= 4;
 }
 
 inline int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
     if (p.mbType == kIntraMbType || q.mbType == kIntraMbType) return 2;
     const auto partition = [](const MacroblockInfo& m, int k) {
-        return static_cast<uint32_t>(m.mbType) <= kP8x8 ? kPartitionOfBlock[m.mbType][k] : 0;
+        return static_cast<uint32_t>(m.mbType) <= kP8x8 ? kPPartitionOfBlock[m.mbType][k] : 0;
     };
     const int ep = partition(p, kp);
     const int eq = partition(q, kq);

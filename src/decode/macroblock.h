@@ -25,6 +25,11 @@ inline constexpr int32_t kBDirect16x16 = 0;  // also every skipped B macroblock
 inline constexpr int32_t kB8x8 = 22;
 inline constexpr int32_t kBIntraMbType = 23;  // B types 23 and above are intra
 
+// The partition (mv and refIdx entry) whose vector each 8x8 block of a P
+// macroblock of type 0..4 uses: P records keep one entry per partition.
+inline constexpr uint8_t kPPartitionOfBlock[kIntraMbType][4] = {
+    {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
+
 // Prediction direction of one 8x8 block of a B macroblock.
 inline constexpr int32_t kDirDirect = -1;
 inline constexpr int32_t kDirForward = 0;

@@ -1,5 +1,7 @@
 #include "decode/motion_compensation.h"
 
+#include <cstring>
+
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -79,20 +81,19 @@ void PredictLuma8x8(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch, int m
     gKernels.McLumaPredict[src.fx][src.fy](pred, ref + src.offset, refPitch);
 }
 
-void AverageLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
-                    const int16_t* residual) {
+void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
+                const int16_t* residual) {
+    // Predictions and residual are contiguous 8x8 blocks: one loop over all
+    // 64 samples (which the compiler vectorises), then the rows are stored.
+    alignas(16) uint8_t out[64];
     if (residual == nullptr) {
-        for (int r = 0; r < 8; ++r, dst += dstPitch, pred0 += 8, pred1 += 8) {
-            for (int c = 0; c < 8; ++c)
-                dst[c] = static_cast<uint8_t>((pred0[c] + pred1[c] + 1) >> 1);
-        }
-        return;
-    }
-    for (int r = 0; r < 8; ++r, dst += dstPitch, pred0 += 8, pred1 += 8, residual += 8) {
-        for (int c = 0; c < 8; ++c) {
-            dst[c] = static_cast<uint8_t>(Clip(((pred0[c] + pred1[c] + 1) >> 1) + residual[c]));
+        for (int i = 0; i < 64; ++i) out[i] = static_cast<uint8_t>((pred0[i] + pred1[i] + 1) >> 1);
+    } else {
+        for (int i = 0; i < 64; ++i) {
+            out[i] = static_cast<uint8_t>(Clip(((pred0[i] + pred1[i] + 1) >> 1) + residual[i]));
         }
     }
+    for (int r = 0; r < 8; ++r) std::memcpy(dst + r * dstPitch, out + 8 * r, 8);
 }
 
 void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
@@ -101,8 +102,8 @@ void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* 
     alignas(16) uint8_t pred[2][64];
     PredictLuma8x8(pred[0], ref0, refPitch, mbx, mby, block, mv0);
     PredictLuma8x8(pred[1], ref1, refPitch, mbx, mby, block, mv1);
-    AverageLuma8x8(dst + LumaBlockOffset(dstPitch, mbx, mby, block), dstPitch, pred[0], pred[1],
-                   residual);
+    Average8x8(dst + LumaBlockOffset(dstPitch, mbx, mby, block), dstPitch, pred[0], pred[1],
+               residual);
 }
 
 void MotionCompensateChroma(ChromaBlock shape, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
@@ -127,6 +128,23 @@ void MotionCompensateChromaBi4x4(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t
                            ref1 + ChromaSourceOffset(refPitch, mbx, mby, corner, mv1), refPitch,
                            residual + 8 * corner.cy + corner.cx, mv0.x & 7, mv0.y & 7, mv1.x & 7,
                            mv1.y & 7);
+}
+
+void MotionCompensateChromaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
+                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
+                                 int mbx, int mby, MotionVector mv0, MotionVector mv1) {
+    // A single-reference prediction plus a zero residual is the unclipped
+    // prediction itself (a weighted mean of samples never leaves 0..255).
+    static constexpr int16_t kNoResidual[64] = {};
+    constexpr ChromaCorner kWhole{0, 0};
+    alignas(16) uint8_t pred[2][64];
+    const McChromaFn predict = gKernels.McChroma8x8;
+    predict(pred[0], 8, ref0 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv0), refPitch,
+            kNoResidual, mv0.x & 7, mv0.y & 7);
+    predict(pred[1], 8, ref1 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv1), refPitch,
+            kNoResidual, mv1.x & 7, mv1.y & 7);
+    Average8x8(dst + ChromaDestOffset(dstPitch, mbx, mby, kWhole), dstPitch, pred[0], pred[1],
+               residual);
 }
 
 }  // namespace avs

@@ -32,9 +32,9 @@ void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* 
                                int mbx, int mby, int block, MotionVector mv0, MotionVector mv1);
 
 // (p0 + p1 + 1) >> 1 of two 8x8 predictions (row stride 8), plus `residual`
-// unless it is null, clipped, written at `dst`.
-void AverageLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
-                    const int16_t* residual);
+// unless it is null, clipped, written at `dst` (luma and chroma alike).
+void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
+                const int16_t* residual);
 
 // The chroma block that belongs to a partition, inside the macroblock's 8x8
 // chroma block: 8x8 for 16x16, 8x4 for 16x8, 4x8 for 8x16, 4x4 for an 8x8
@@ -54,5 +54,12 @@ void MotionCompensateChroma(ChromaBlock shape, uint8_t* dst, ptrdiff_t dstPitch,
 void MotionCompensateChromaBi4x4(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
                                  const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
                                  int mbx, int mby, int block, MotionVector mv0, MotionVector mv1);
+
+// The macroblock's whole 8x8 chroma block predicted from two references with
+// one pair of vectors, plus `residual` unless it is null: the same samples as
+// four MotionCompensateChromaBi4x4 calls with those vectors.
+void MotionCompensateChromaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
+                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
+                                 int mbx, int mby, MotionVector mv0, MotionVector mv1);
 
 }  // namespace avs

@@ -66,10 +66,6 @@ int CountAvailable(const Candidate& a, const Candidate& b, const Candidate& c) {
 
 // --- P pictures ------------------------------------------------------------
 
-// mv/refIdx entry of 8x8 block q in a P macroblock of type 0..4.
-constexpr int kPEntry[5][4] = {
-    {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
-
 bool IsPInter(int32_t mbType) {
     return mbType >= kPSkip && mbType < kIntraMbType;
 }
@@ -91,7 +87,7 @@ Candidate PCandidate(const MacroblockGrid& grid, int mbx, int mby, int cx, int c
     const Neighbour n = NeighbourAt(grid, mbx, mby, cx, cy);
     if (n.mb == nullptr) return {false, false, kZero, 0};
     if (!IsPInter(n.mb->mbType)) return {true, false, kZero, 0};
-    const int e = kPEntry[n.mb->mbType][n.block];
+    const int e = kPPartitionOfBlock[n.mb->mbType][n.block];
     return {true, true, n.mb->mv[e], n.mb->refIdx[e]};
 }
 
@@ -184,7 +180,7 @@ MotionVector PredictPSkipVector(const PVectorPredictor& pred, int mbx, int mby) 
         const Neighbour n = NeighbourAt(pred.grid, mbx, mby, cx, cy);
         if (n.mb == nullptr) return true;
         if (!IsPInter(n.mb->mbType)) return false;
-        const int e = kPEntry[n.mb->mbType][n.block];
+        const int e = kPPartitionOfBlock[n.mb->mbType][n.block];
         return n.mb->refIdx[e] != 1 && n.mb->mv[e] == kZero;
     };
     if (forcesZero(0, -1) || forcesZero(-1, 0)) return kZero;

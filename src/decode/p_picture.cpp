@@ -1,11 +1,148 @@
-// PLACEHOLDER: P pictures are not decoded yet; the driver drops them.
+// P pictures: every inter partition predicts from reference 0 (the previous
+// I or P picture) or reference 1 (the one before it) with a vector that is
+// its neighbours' prediction plus the coded difference.
+#include "decode/inter_picture.h"
+#include "decode/intra_macroblock.h"
+#include "decode/motion_compensation.h"
+#include "decode/mv_prediction.h"
 #include "decode/pictures.h"
 
 namespace avs {
+namespace {
 
-int DecodePPicture(DecoderContext&, BitReader&, DecodedFrame& frame) {
+// Partitions of P types 0 (skip) to 4 (8x8) and the chroma block each
+// partition covers (kPPartitionOfBlock gives the luma blocks).
+struct PShape {
+    int partitions;
+    ChromaBlock chroma;
+    uint8_t chromaIndex[4];  // block index of partition p's chroma block
+};
+
+constexpr PShape kPShapes[kIntraMbType] = {
+    {1, ChromaBlock::k8x8, {0, 0, 0, 0}},  // skip
+    {1, ChromaBlock::k8x8, {0, 0, 0, 0}},  // 16x16
+    {2, ChromaBlock::k8x4, {0, 2, 0, 0}},  // 16x8
+    {2, ChromaBlock::k4x8, {0, 1, 0, 0}},  // 8x16
+    {4, ChromaBlock::k4x4, {0, 1, 2, 3}},  // 8x8
+};
+
+struct PPicture {
+    DecoderContext& ctx;
+    DecodedFrame& frame;
+    // References 0 and 1; null when the queue does not hold one of this
+    // picture's size.
+    const DecodedFrame* refs[2];
+    PVectorPredictor predictor;
+};
+
+PPicture StartPPicture(DecoderContext& ctx, DecodedFrame& frame) {
+    PPicture pic{ctx, frame, {}, {}};
+    pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
+                          static_cast<int>(frame.mbHeight)};
+    const FrameQueue& queue = ctx.queue;
+    for (int k = 0; k < 2; ++k) {
+        const DecodedFrame* ref = queue.FrameAt(queue.count - 2 - k);
+        if (ref != nullptr && ref->width == frame.width && ref->height == frame.height) {
+            pic.refs[k] = ref;
+            pic.predictor.refScale[k] =
+                2 * DistanceDelta(frame.pictureDistance, ref->pictureDistance);
+        }
+    }
+    return pic;
+}
+
+// Predicts every partition's vector (each stored before the next one is
+// predicted) and forms the macroblock from the references plus the residual.
+// False when a partition selects a missing reference.
+bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo& mb,
+                       MacroblockBuffers& buffers) {
+    DecodedFrame& frame = pic.frame;
+    const PShape& shape = kPShapes[mb.mbType];
+    const int mbx = static_cast<int>(mbX);
+    const int mby = static_cast<int>(mbY);
+    const DecodedFrame* refs[4];
+    MotionVector folded[4];
+    for (int p = 0; p < shape.partitions; ++p) {
+        const MotionVector mv = mb.mbType == kPSkip
+                                    ? PredictPSkipVector(pic.predictor, mbx, mby)
+                                    : AddDifference(PredictPVector(pic.predictor, mbx, mby, p),
+                                                    mb.mvd[0][p], mb.mvd[1][p]);
+        mb.mv[p] = mv;
+        refs[p] = pic.refs[mb.refIdx[p] != 0 ? 1 : 0];
+        if (refs[p] == nullptr) return false;
+        folded[p] = mv;
+        ClipMotionVector(folded[p], 16 * mbx, 16 * mby, static_cast<int>(frame.width),
+                         static_cast<int>(16 * frame.mbHeight));
+    }
+    const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
+    for (int k = 0; k < 4; ++k) {
+        const int p = kPPartitionOfBlock[mb.mbType][k];
+        MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, refs[p]->refLumaPlane,
+                                refs[p]->refLumaPitch, (cbp >> k) & 1 ? buffers.luma[k] : nullptr,
+                                mbx, mby, k, folded[p]);
+    }
+    for (int p = 0; p < shape.partitions; ++p) {
+        const DecodedFrame& ref = *refs[p];
+        MotionCompensateChroma(shape.chroma, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
+                               ref.refChromaPitch, buffers.cb, mbx, mby, shape.chromaIndex[p],
+                               folded[p]);
+        MotionCompensateChroma(shape.chroma, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
+                               ref.refChromaPitch, buffers.cr, mbx, mby, shape.chromaIndex[p],
+                               folded[p]);
+    }
+    return true;
+}
+
+// The P macroblock layer and the macroblock's reconstruction. False when a
+// partition selects a missing reference.
+bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                       const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+    const PictureHeader& picture = pic.ctx.picture;
+    MacroblockBuffers& buffers = pic.ctx.mb;
+    BeginInterMacroblock(mb, picture, slice.number);
+    const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
+    if (codedType >= kIntraMbType - 1 && codedType != SkipRun::kSkipped) {
+        const uint32_t cbpIndex = codedType - (kIntraMbType - 1);
+        mb.mbType = kIntraMbType;
+        mb.intraCbpIndex = static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
+        mb.cbpFromType = 1;
+        DecodeIntraMacroblock(br, pic.ctx, pic.frame, mbX, mbY, slice, cbpIndex, mb, buffers);
+        return true;
+    }
+    MarkInterBlocks(pic.frame, mbX, mbY);
+    if (codedType == SkipRun::kSkipped) {
+        mb.mbType = kPSkip;
+        return ReconstructPInter(pic, mbX, mbY, mb, buffers);
+    }
+    mb.mbType = static_cast<int32_t>(codedType) + 1;
+    const int partitions = kPShapes[mb.mbType].partitions;
+    mb.motionPartitionCount = partitions;
+    if (picture.picture_reference_flag == 0) {
+        const int bits = picture.picture_structure == 0 ? 2 : 1;  // field pictures: 2 bits
+        for (int p = 0; p < partitions; ++p) mb.refIdx[p] = static_cast<int32_t>(br.ReadBits(bits));
+    }
+    for (int p = 0; p < partitions; ++p) {
+        mb.mvd[0][p] = br.ReadSe();
+        mb.mvd[1][p] = br.ReadSe();
+    }
+    mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
+    ReadQpAndCoefficients(br, picture, slice.header, false, mb, buffers);
+    InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
+    return ReconstructPInter(pic, mbX, mbY, mb, buffers);
+}
+
+}  // namespace
+
+int DecodePPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
     frame.pictureType = PictureType::P;
-    return -1;
+    PPicture pic = StartPPicture(ctx, frame);
+    const bool complete =
+        WalkInterPicture(ctx, br, frame,
+                         [&](uint32_t mbX, uint32_t mbY, const SliceState& slice, SkipRun& skipRun,
+                             MacroblockInfo& mb) {
+                             return DecodePMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
+                         });
+    return complete ? 0 : -1;
 }
 
 }  // namespace avs

@@ -3,8 +3,6 @@
 #include <algorithm>
 #include <iterator>
 
-#include "frames/aligned_alloc.h"
-
 namespace avs {
 
 namespace {
@@ -16,13 +14,11 @@ void FrameQueue::Clear() {
     std::fill(std::begin(entries), std::end(entries), nullptr);
 }
 
-DecodedFrame* FrameQueue::PushFrame() {
+DecodedFrame* FrameQueue::PushFrame(uint32_t width, uint32_t height, uint32_t chromaFormat) {
     if (count < 0 || count >= kCapacity) return nullptr;
-    auto* frame = static_cast<DecodedFrame*>(AlignedAlloc(sizeof(DecodedFrame)));
-    if (frame == nullptr) return nullptr;
-    // Null pointers until AllocFrame runs, so releasing it early is harmless.
-    *frame = DecodedFrame{};
-    entries[count++] = frame;
+    DecodedFrame* frame = spares != nullptr ? spares->Take(width, height, chromaFormat)
+                                            : NewFrame(width, height, chromaFormat);
+    if (frame != nullptr) entries[count++] = frame;
     return frame;
 }
 
@@ -34,7 +30,11 @@ int32_t FrameQueue::PopFront() {
 
 void FrameQueue::RemoveAt(int32_t i) {
     if (i < 0 || i >= count) return;
-    DeleteFrame(entries[i]);
+    if (spares != nullptr) {
+        spares->Give(entries[i]);
+    } else {
+        DeleteFrame(entries[i]);
+    }
     std::copy(entries + i + 1, entries + count, entries + i);
     entries[--count] = nullptr;
 }

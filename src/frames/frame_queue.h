@@ -4,16 +4,21 @@
 #include <cstdint>
 
 #include "frames/frame.h"
+#include "frames/frame_pool.h"
 
 namespace avs {
 
 struct FrameQueue {
     int32_t count;
     DecodedFrame* entries[8];
+    // Where released frames go for reuse; null releases them at once.
+    FramePool* spares;
 
+    // Forgets every entry (without releasing it).
     void Clear();
-    // Appends a new record (not yet allocated planes); nullptr when none can be had.
-    DecodedFrame* PushFrame();
+    // Appends a frame of this format (from the spares when one fits); nullptr
+    // when all slots are used or no frame can be had.
+    DecodedFrame* PushFrame(uint32_t width, uint32_t height, uint32_t chromaFormat);
     // Releases entry 0; returns the new count, or -1 when empty.
     int32_t PopFront();
     // Releases entry i when it exists.

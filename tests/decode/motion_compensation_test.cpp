@@ -200,18 +200,24 @@ TEST(MotionCompensation, ChromaClampOfNegativeCoordinatesEqualsTheBorder) {
         const int cx = s.w == 8 ? 0 : 4 * (block & 1), cy = s.h == 8 ? 0 : 4 * (block >> 1);
         const int cw = kWidth / 2, ch = kHeight / 2;
         for (const bool bi : {false, true}) {
-            if (bi && s.shape != ChromaBlock::k4x4) continue;
+            const bool whole = s.shape == ChromaBlock::k8x8;
+            if (bi && s.shape != ChromaBlock::k4x4 && !whole) continue;
+            // The whole bi-directional block is also formed without residual.
+            const int16_t* added = bi && whole && (trial & 1) ? nullptr : residual;
             std::vector<uint8_t> dst = Pattern(cw * ch), expected = dst;
             for (int r = 0; r < s.h; ++r) {
                 for (int c = 0; c < s.w; ++c) {
                     const int x = 8 * mbx + cx + c, y = 8 * mby + cy + r;
                     int p = ChromaExpected(ref0, mv0.x + 8 * x, mv0.y + 8 * y);
                     if (bi) p = (p + ChromaExpected(ref1, mv1.x + 8 * x, mv1.y + 8 * y) + 1) >> 1;
-                    expected[y * cw + x] = static_cast<uint8_t>(
-                        std::clamp(p + residual[8 * (cy + r) + cx + c], 0, 255));
+                    const int res = added != nullptr ? added[8 * (cy + r) + cx + c] : 0;
+                    expected[y * cw + x] = static_cast<uint8_t>(std::clamp(p + res, 0, 255));
                 }
             }
-            if (bi) {
+            if (bi && whole) {
+                MotionCompensateChromaBi8x8(dst.data(), cw, ref0.origin(), ref1.origin(),
+                                            ref0.pitch(), added, mbx, mby, mv0, mv1);
+            } else if (bi) {
                 MotionCompensateChromaBi4x4(dst.data(), cw, ref0.origin(), ref1.origin(),
                                             ref0.pitch(), residual, mbx, mby, block, mv0, mv1);
             } else {

@@ -12,11 +12,8 @@ class FrameQueueTest : public testing::Test {
 
     // Appends a frame with planes, tagged by its picture distance.
     DecodedFrame* Push(uint32_t distance) {
-        DecodedFrame* f = queue.PushFrame();
-        if (f != nullptr) {
-            EXPECT_EQ(AllocFrame(32, 32, 1, *f), 0);
-            f->pictureDistance = distance;
-        }
+        DecodedFrame* f = queue.PushFrame(32, 32, 1);
+        if (f != nullptr) f->pictureDistance = distance;
         return f;
     }
     uint32_t DistanceAt(int32_t i) const { return queue.FrameAt(i)->pictureDistance; }
@@ -36,7 +33,7 @@ TEST_F(FrameQueueTest, EmptyQueueGivesNothing) {
 
 TEST_F(FrameQueueTest, KeepsDecodingOrderAndHoldsAtMostEight) {
     for (uint32_t d = 0; d < 8; ++d) ASSERT_NE(Push(d), nullptr);
-    EXPECT_EQ(queue.PushFrame(), nullptr);
+    EXPECT_EQ(queue.PushFrame(32, 32, 1), nullptr);
     EXPECT_EQ(queue.count, 8);
     EXPECT_EQ(queue.LastFrame()->pictureDistance, 7u);
     EXPECT_EQ(queue.FrameAt(8), nullptr);
@@ -52,10 +49,27 @@ TEST_F(FrameQueueTest, KeepsDecodingOrderAndHoldsAtMostEight) {
     EXPECT_EQ(queue.entries[6], nullptr);
 }
 
-TEST_F(FrameQueueTest, AFrameReleasedBeforeItsPlanesWereTakenIsHarmless) {
-    ASSERT_NE(queue.PushFrame(), nullptr);
-    queue.RemoveAt(0);
-    EXPECT_EQ(queue.count, 0);
+TEST_F(FrameQueueTest, ReleasedFramesAreReusedForTheSameSizeOnly) {
+    FramePool pool{};
+    queue.spares = &pool;
+    DecodedFrame* first = Push(1);
+    first->bordersExtended = 1;
+    first->delivered = 1;
+    queue.PopFront();
+    EXPECT_EQ(pool.count, 1);
+    DecodedFrame* again = Push(2);
+    EXPECT_EQ(again, first);
+    EXPECT_EQ(again->bordersExtended, 0);
+    EXPECT_EQ(again->delivered, 0);
+    queue.ReleaseAll();
+    // Another size: the kept frames go, a new one comes.
+    DecodedFrame* other = queue.PushFrame(64, 16, 1);
+    ASSERT_NE(other, nullptr);
+    EXPECT_EQ(other->width, 64u);
+    EXPECT_EQ(pool.count, 0);
+    queue.ReleaseAll();
+    pool.Clear();
+    queue.spares = nullptr;
 }
 
 TEST_F(FrameQueueTest, FirstUndeliveredFallsBackToTheNewest) {

@@ -8,6 +8,8 @@
 #include <string>
 #include <string_view>
 
+#include "output.h"
+
 namespace avs::tool {
 
 class OutputFile {
@@ -31,6 +33,22 @@ class OutputFile {
     std::FILE* file_ = nullptr;
     std::string path_;
     std::string error_;
+};
+
+// A module that writes one file: opening and closing it, and keeping the
+// reason of a failure, are the same for all of them.
+class FileMuxer : public Muxer {
+  public:
+    bool Open(const std::string& path) override { return Check(file_.Open(path)); }
+    bool Close() override { return Check(file_.Close()); }
+
+  protected:
+    bool Check(bool ok) {
+        if (!ok) error_ = file_.Error();
+        return ok;
+    }
+
+    OutputFile file_;
 };
 
 }  // namespace avs::tool

@@ -7,12 +7,10 @@
 namespace avs::tool {
 namespace {
 
-class Md5Muxer final : public Muxer {
+// The file is created at Open, so an unwritable output fails before decoding;
+// it is written at the end, when the picture count is known.
+class Md5Muxer final : public FileMuxer {
   public:
-    // The file is created now, so an unwritable output fails before decoding;
-    // it is written at the end, when the picture count is known.
-    bool Open(const std::string& path) override { return Check(file_.Open(path)); }
-
     bool Write(const Picture& p) override {
         listing_.Add(p);
         return true;
@@ -21,12 +19,6 @@ class Md5Muxer final : public Muxer {
     bool Close() override { return Check(file_.Write(listing_.Text()) && file_.Close()); }
 
   private:
-    bool Check(bool ok) {
-        if (!ok) error_ = file_.Error();
-        return ok;
-    }
-
-    OutputFile file_;
     Md5Listing listing_;
 };
 

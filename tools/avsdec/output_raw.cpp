@@ -22,7 +22,7 @@ constexpr std::array kFormats = {
     RawFormat{"bgr4", AVS_FOURCC_BGR4, [](uint32_t w) { return -static_cast<int32_t>(4 * w); }},
 };
 
-class RawMuxer final : public Muxer {
+class RawMuxer final : public FileMuxer {
   public:
     explicit RawMuxer(uint32_t fourcc) : request_{AVS_FOURCC_YV12, kFormats[0].pitch} {
         for (const RawFormat& f : kFormats) {
@@ -30,18 +30,10 @@ class RawMuxer final : public Muxer {
         }
     }
     PictureRequest Request() const override { return request_; }
-    bool Open(const std::string& path) override { return Check(file_.Open(path)); }
     bool Write(const Picture& p) override { return Check(file_.Write(p.bytes)); }
-    bool Close() override { return Check(file_.Close()); }
 
   private:
-    bool Check(bool ok) {
-        if (!ok) error_ = file_.Error();
-        return ok;
-    }
-
     PictureRequest request_;
-    OutputFile file_;
 };
 
 }  // namespace

@@ -32,14 +32,8 @@ Ratio SampleAspect(uint32_t code, uint32_t width, uint32_t height) {
     return {num / g, den / g};
 }
 
-class Y4mMuxer final : public Muxer {
+class Y4mMuxer final : public FileMuxer {
   public:
-    bool Open(const std::string& path) override {
-        if (file_.Open(path)) return true;
-        error_ = file_.Error();
-        return false;
-    }
-
     bool Write(const Picture& p) override {
         if (width_ == 0) {
             width_ = p.width;
@@ -63,17 +57,8 @@ class Y4mMuxer final : public Muxer {
         return WriteChroma(p.cb, p) && WriteChroma(p.cr, p);
     }
 
-    bool Close() override {
-        if (file_.Close()) return true;
-        error_ = file_.Error();
-        return false;
-    }
-
   private:
-    bool Failed() {
-        error_ = file_.Error();
-        return false;
-    }
+    bool Failed() { return Check(false); }
 
     // The decoder's chroma planes are (width/2) x (height/2); the format wants
     // the halves rounded up, so odd sizes repeat the last column and row.
@@ -93,7 +78,6 @@ class Y4mMuxer final : public Muxer {
         return true;
     }
 
-    OutputFile file_;
     uint32_t width_ = 0;
     uint32_t height_ = 0;
 };

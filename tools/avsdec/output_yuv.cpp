@@ -5,19 +5,9 @@
 namespace avs::tool {
 namespace {
 
-class YuvMuxer final : public Muxer {
+class YuvMuxer final : public FileMuxer {
   public:
-    bool Open(const std::string& path) override { return Check(file_.Open(path)); }
     bool Write(const Picture& p) override { return Check(file_.Write(p.bytes)); }
-    bool Close() override { return Check(file_.Close()); }
-
-  private:
-    bool Check(bool ok) {
-        if (!ok) error_ = file_.Error();
-        return ok;
-    }
-
-    OutputFile file_;
 };
 
 }  // namespace

@@ -1,0 +1,74 @@
+#include "decode/b_block_vectors.h"
+
+#include "decode/mv_prediction.h"
+
+namespace avs {
+namespace {
+
+// Vectors of corrupt streams can be anything: products are formed in 64 bits
+// and the results wrap to 32, so every input gives a defined vector.
+inline int32_t Wrap(int64_t v) {
+    return static_cast<int32_t>(static_cast<uint64_t>(v));
+}
+
+inline int32_t AtLeastOne(int32_t d) {
+    return d == 0 ? 1 : d;
+}
+
+int32_t SymmetricComponent(int32_t f, int32_t forward, int32_t backward) {
+    // The shift rounds toward minus infinity before the negation.
+    return Wrap(-((int64_t{f} * (256 / forward) * backward + 128) >> 8));
+}
+
+// ((c * dist + 1) * scale - 1) >> 14 on the magnitude; the sign follows c,
+// negated for the backward vector.
+int32_t DirectComponent(int32_t c, int32_t dist, int32_t scale, bool negate) {
+    const int64_t magnitude = c >= 0 ? int64_t{c} * dist + 1 : 1 - int64_t{c} * dist;
+    const int64_t v = (magnitude * scale - 1) >> 14;
+    return Wrap((c >= 0) != negate ? v : -v);
+}
+
+}  // namespace
+
+BDistances ComputeBDistances(uint32_t current, const DecodedFrame& forward,
+                             const DecodedFrame& backward) {
+    BDistances d;
+    d.forward = AtLeastOne(2 * DistanceDelta(current, forward.pictureDistance));
+    d.backward = 2 * DistanceDelta(backward.pictureDistance, current);
+    for (int k = 0; k < 2; ++k) {
+        const int32_t distRef =
+            2 * DistanceDelta(backward.pictureDistance, backward.refDistance[k]);
+        d.directScale[k] = 16384 / AtLeastOne(distRef);
+    }
+    return d;
+}
+
+MotionVector SymmetricBackward(MotionVector forward, const BDistances& d) {
+    return {SymmetricComponent(forward.x, d.forward, d.backward),
+            SymmetricComponent(forward.y, d.forward, d.backward)};
+}
+
+DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const BDistances& d) {
+    // Any non-zero reference index selects the co-located picture's reference 1.
+    const int32_t scale = d.directScale[colocatedRefIdx != 0 ? 1 : 0];
+    return {{DirectComponent(colocated.x, d.forward, scale, false),
+             DirectComponent(colocated.y, d.forward, scale, false)},
+            {DirectComponent(colocated.x, d.backward, scale, true),
+             DirectComponent(colocated.y, d.backward, scale, true)}};
+}
+
+Colocated ColocatedBlocks(const MacroblockInfo& mb) {
+    Colocated col{};
+    if (mb.mbType < kPSkip || mb.mbType >= kIntraMbType) {
+        col.intra = true;
+        return col;
+    }
+    for (int b = 0; b < 4; ++b) {
+        const int e = kPPartitionOfBlock[mb.mbType][b];
+        col.mv[b] = mb.mv[e];
+        col.refIdx[b] = mb.refIdx[e];
+    }
+    return col;
+}
+
+}  // namespace avs

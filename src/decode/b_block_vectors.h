@@ -1,0 +1,46 @@
+// The vectors of symmetric and direct blocks of B pictures: both are derived
+// from one vector and the temporal distances between the pictures.
+#pragma once
+
+#include <cstdint>
+
+#include "decode/macroblock.h"
+#include "frames/frame.h"
+
+namespace avs {
+
+// Distances of one B picture in half picture_distance steps.
+struct BDistances {
+    int32_t forward;   // DistFw: current - forward reference (1 when 0: it divides)
+    int32_t backward;  // DistBw: backward reference - current
+    // 16384 / DistRef, by the co-located block's reference index (0, or any
+    // other value), where DistRef is the backward reference minus the picture
+    // that the co-located block referenced (1 when 0).
+    int32_t directScale[2];
+};
+
+BDistances ComputeBDistances(uint32_t current, const DecodedFrame& forward,
+                             const DecodedFrame& backward);
+
+// The backward vector of a symmetric block: its forward vector, mirrored and
+// scaled by DistBw / DistFw.
+MotionVector SymmetricBackward(MotionVector forward, const BDistances& d);
+
+// A direct block's two vectors from the co-located block's vector.
+struct DirectPair {
+    MotionVector forward;
+    MotionVector backward;
+};
+DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const BDistances& d);
+
+// The backward reference's macroblock at the current position, per 8x8
+// block. It is intra (no vectors) when it was intra, or when the backward
+// reference is of another size.
+struct Colocated {
+    bool intra;
+    MotionVector mv[4];
+    int32_t refIdx[4];
+};
+Colocated ColocatedBlocks(const MacroblockInfo& mb);
+
+}  // namespace avs

@@ -1,0 +1,91 @@
+// What P and B pictures share: the macroblock walk (slices, the skip run,
+// data that ends early, the loop filter), the start of every macroblock, the
+// QP change with the coefficients, and intra macroblocks.
+#pragma once
+
+#include <cstdint>
+
+#include "api/decoder.h"
+#include "bitstream/bit_reader.h"
+#include "decode/loop_filter.h"
+#include "decode/macroblock.h"
+#include "decode/residual.h"
+#include "decode/slice.h"
+#include "frames/frame.h"
+
+namespace avs {
+
+// The run of skipped macroblocks. With skip_mode_flag 1 a run length precedes
+// every coded macroblock; with 0 every macroblock codes its type, 0 meaning
+// skipped and k >= 1 meaning what mb_type k - 1 means beside skip runs.
+class SkipRun {
+  public:
+    static constexpr uint32_t kSkipped = UINT32_MAX;
+
+    // The macroblock's mb_type as coded beside skip runs, or kSkipped.
+    uint32_t Next(BitReader& br, uint32_t skipModeFlag) {
+        if (skipModeFlag == 0) {
+            const uint32_t k = br.ReadUe();
+            return k == 0 ? kSkipped : k - 1;
+        }
+        if (pending_ < 0) pending_ = br.ReadUe();
+        if (pending_ > 0) {
+            --pending_;
+            return kSkipped;
+        }
+        pending_ = -1;
+        return br.ReadUe();
+    }
+
+    // Every slice starts without a pending run.
+    void Reset() { pending_ = -1; }
+
+  private:
+    int64_t pending_ = -1;  // -1: no run read yet
+};
+
+// Clears the record of a macroblock of a P or B picture and sets what every
+// macroblock has before its syntax: the picture's QP and its slice.
+void BeginInterMacroblock(MacroblockInfo& mb, const PictureHeader& picture, int32_t sliceNumber);
+
+// mb_qp_delta (only when a block is coded and the QP is not fixed) and the
+// coefficients of the coded blocks, into the cleared buffers.
+void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, const SliceHeader& slice,
+                           bool intra, MacroblockInfo& mb, MacroblockBuffers& buffers);
+
+// An intra macroblock of a P or B picture, after its type: modes, the coded
+// block pattern of row `cbpIndex` of the intra column (row 0 when the index is
+// 64 or more), QP and coefficients, then the reconstruction of an I macroblock.
+void DecodeIntraMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame,
+                           uint32_t mbX, uint32_t mbY, const SliceState& slice, uint32_t cbpIndex,
+                           MacroblockInfo& mb, MacroblockBuffers& buffers);
+
+// Walks the macroblocks of a P or B picture in raster order and filters the
+// picture. `decode(mbX, mbY, slice, skipRun, record)` parses and reconstructs
+// one macroblock from the cleared buffers; false stops the picture at once
+// (nothing is filtered) and makes the result false.
+template <typename DecodeMacroblock>
+bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
+                      DecodeMacroblock&& decode) {
+    MacroblockBuffers& buffers = ctx.mb;
+    SliceState slice;
+    SkipRun skipRun;
+    ClearResidual(buffers);
+    const uint32_t total = frame.mbWidth * frame.mbHeight;
+    for (uint32_t n = 0; n < total; ++n) {
+        const uint32_t mbX = n % frame.mbWidth;
+        const uint32_t mbY = n / frame.mbWidth;
+        if (mbX == 0 && StartSliceAtRow(br, ctx, frame, mbY, slice)) skipRun.Reset();
+        MacroblockInfo& mb = frame.macroblocks[n];
+        if (!decode(mbX, mbY, slice, skipRun, mb)) return false;
+        ClearCodedResidual(buffers, static_cast<uint32_t>(mb.cbp));
+        if (PastUnitEnd(br)) {
+            FillUnreachedMacroblocks(frame, n + 1, mb.qp, slice.number);
+            break;
+        }
+    }
+    FilterPicture(frame, ctx.picture);
+    return true;
+}
+
+}  // namespace avs

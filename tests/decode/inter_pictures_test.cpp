@@ -1,0 +1,249 @@
+// P and B pictures from hand-built macroblock data: what the vectors do not
+// reach (missing references, skip rules without skip runs, clamped QPs) and
+// the sample arithmetic of bi-directional blocks.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <random>
+
+#include "decode/code_writer.h"
+#include "decode/inter_picture.h"
+#include "decode/pictures.h"
+#include "platform/kernel_table.h"
+
+namespace avs {
+namespace {
+
+using test::CodeWriter;
+
+void Se(CodeWriter& w, int32_t v) {
+    w.Ue(v > 0 ? 2 * static_cast<uint32_t>(v) - 1 : 2 * static_cast<uint32_t>(-v));
+}
+
+void SliceStart(CodeWriter& w, uint32_t row) {
+    w.AlignWithZeros();
+    w.Bits(0x100 | row, 32);
+    w.Bit(0);  // slice_weighting_flag (the picture's QP is fixed: no QP fields)
+}
+
+// An intra macroblock after its type: predicted luma modes, chroma DC (its
+// type's coded block pattern is 0).
+void IntraModes(CodeWriter& w) {
+    w.Bits(0xF, 4);
+    w.Ue(0);
+}
+
+// Sample (x, y) of plane 0 (luma), 1 (Cb) or 2 (Cr).
+uint8_t& SampleOf(const DecodedFrame& f, int plane, uint32_t x, uint32_t y) {
+    if (plane == 0) return f.lumaPlane[y * f.lumaPitch + x];
+    return (plane == 1 ? f.cbPlane : f.crPlane)[y * f.chromaPitch + x];
+}
+
+// Calls `visit(plane, x, y)` for every sample of the decoded area.
+template <typename Visit>
+void ForEachSample(const DecodedFrame& f, Visit visit) {
+    for (int plane = 0; plane < 3; ++plane) {
+        const uint32_t scale = plane == 0 ? 16 : 8;
+        for (uint32_t y = 0; y < scale * f.mbHeight; ++y) {
+            for (uint32_t x = 0; x < scale * f.mbWidth; ++x) visit(plane, x, y);
+        }
+    }
+}
+
+class InterPicture : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        FillKernelTable();
+        ctx = std::make_unique<DecoderContext>();
+        *ctx = DecoderContext{};
+        ctx->queue.Clear();
+        ctx->sequence.chroma_format = 1;
+        ctx->picture.pictureType = PictureType::P;  // slice headers with weighting
+        ctx->picture.picture_qp = 30;
+        ctx->picture.fixed_picture_qp = 1;
+        ctx->picture.picture_structure = 1;
+        ctx->picture.picture_reference_flag = 1;
+        ctx->picture.skip_mode_flag = 1;
+        ctx->picture.loop_filter_disable = 1;
+    }
+    void TearDown() override { ctx->queue.ReleaseAll(); }
+
+    // A queued picture of random samples whose records are intra. The newest
+    // one is the P picture being decoded.
+    DecodedFrame& Push(uint32_t width, uint32_t height, uint32_t distance) {
+        DecodedFrame* f = ctx->queue.PushFrame(width, height, 1);
+        EXPECT_NE(f, nullptr);
+        f->pictureDistance = distance;
+        ForEachSample(*f, [&](int plane, uint32_t x, uint32_t y) {
+            SampleOf(*f, plane, x, y) = static_cast<uint8_t>(rng());
+        });
+        for (uint32_t n = 0; n < f->mbWidth * f->mbHeight; ++n) {
+            f->macroblocks[n] = MacroblockInfo{};
+            f->macroblocks[n].mbType = kIntraMbType;
+        }
+        ExtendBorders(*f);
+        f->bordersExtended = 0;
+        return *f;
+    }
+
+    // Decodes `w` as a P picture (decode(br) = DecodePPicture) or B picture.
+    template <typename Decode>
+    int Run(const CodeWriter& w, Decode decode) {
+        const auto unit = w.Unit();
+        BitReader br(unit.data(), w.ByteCount());
+        const int result = decode(br);
+        bitsRead = br.pos;
+        return result;
+    }
+    int DecodeP(const CodeWriter& w, DecodedFrame& frame) {
+        return Run(w, [&](BitReader& br) { return DecodePPicture(*ctx, br, frame); });
+    }
+    void DecodeB(const CodeWriter& w, DecodedFrame& frame, const DecodedFrame& backward,
+                 const DecodedFrame& forward) {
+        Run(w, [&](BitReader& br) { return DecodeBPicture(*ctx, br, frame, backward, forward); });
+    }
+
+    std::unique_ptr<DecoderContext> ctx;
+    std::mt19937 rng{3};
+    uint32_t bitsRead = 0;
+};
+
+// One P_16x16 macroblock with a zero difference and no residual, after its
+// reference index (the picture codes them).
+CodeWriter P16x16WithReference(uint32_t refIdx) {
+    CodeWriter w;
+    w.Ue(0);  // mb_skip_run
+    w.Ue(0);  // mb_type: P_16x16
+    w.Bit(refIdx);
+    Se(w, 0);
+    Se(w, 0);
+    w.Ue(0);  // coded block pattern 0
+    return w;
+}
+
+// A partition whose reference index selects a picture the queue does not
+// hold, or holds at another size, drops the picture.
+TEST_F(InterPicture, APartitionOnAMissingReferenceDropsThePicture) {
+    ctx->picture.picture_reference_flag = 0;
+    const DecodedFrame& ref0 = Push(16, 16, 0);
+    DecodedFrame& current = Push(16, 16, 2);
+    EXPECT_EQ(DecodeP(P16x16WithReference(0), current), 0);
+    ForEachSample(current, [&](int plane, uint32_t x, uint32_t y) {
+        ASSERT_EQ(SampleOf(current, plane, x, y), SampleOf(ref0, plane, x, y));
+    });
+    EXPECT_EQ(DecodeP(P16x16WithReference(1), current), -1);
+
+    ctx->queue.ReleaseAll();
+    Push(32, 16, 0);
+    EXPECT_EQ(DecodeP(P16x16WithReference(0), Push(16, 16, 2)), -1);
+}
+
+// Three rows of one macroblock. The run of two skipped macroblocks crosses
+// from row 0 into row 1 although the start code of row 2's slice lies within
+// the search; at row 2 the new slice resets the run, so a new run is read.
+TEST_F(InterPicture, SkipRunsSpanRowsAndEndAtEverySliceStart) {
+    const DecodedFrame& ref0 = Push(16, 48, 0);
+    DecodedFrame& current = Push(16, 48, 2);
+    CodeWriter w;
+    SliceStart(w, 0);
+    w.Ue(2);  // rows 0 and 1 skipped
+    SliceStart(w, 2);
+    w.Ue(0);  // a new run: none
+    w.Ue(8);  // mb_type 8: intra, coded block pattern row 4 (0)
+    IntraModes(w);
+    ASSERT_EQ(DecodeP(w, current), 0);
+    EXPECT_EQ(bitsRead, w.BitCount());
+    const MacroblockInfo* mb = current.macroblocks;
+    EXPECT_EQ(mb[0].mbType, kPSkip);
+    EXPECT_EQ(mb[1].mbType, kPSkip);
+    EXPECT_EQ(mb[2].mbType, kIntraMbType);
+    EXPECT_EQ(mb[2].cbp, 0);
+    EXPECT_EQ(mb[1].sliceNumber, mb[0].sliceNumber);
+    EXPECT_NE(mb[2].sliceNumber, mb[1].sliceNumber);
+    for (uint32_t y = 0; y < 32; ++y)
+        ASSERT_EQ(SampleOf(current, 0, 5, y), SampleOf(ref0, 0, 5, y));
+}
+
+// Without skip runs every macroblock codes its type, and type 0 is skipped:
+// P types are the coded values, B types the coded values minus 1.
+TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
+    ctx->picture.skip_mode_flag = 0;
+    Push(32, 16, 0);
+    DecodedFrame& p = Push(32, 16, 2);
+    CodeWriter wp;
+    wp.Ue(0);  // P_Skip
+    wp.Ue(9);  // intra, coded block pattern row 4 (0)
+    IntraModes(wp);
+    ASSERT_EQ(DecodeP(wp, p), 0);
+    EXPECT_EQ(bitsRead, wp.BitCount());
+    EXPECT_EQ(p.macroblocks[0].mbType, kPSkip);
+    EXPECT_EQ(p.macroblocks[1].mbType, kIntraMbType);
+
+    ExtendBorders(p);
+    DecodedFrame* b = NewFrame(32, 16, 1);
+    ASSERT_NE(b, nullptr);
+    b->pictureDistance = 1;
+    CodeWriter wb;
+    wb.Ue(0);  // skipped
+    wb.Ue(1);  // type 0: direct, with a coded block pattern
+    wb.Ue(0);  // coded block pattern 0
+    DecodeB(wb, *b, p, *ctx->queue.FrameAt(0));
+    EXPECT_EQ(bitsRead, wb.BitCount());
+    EXPECT_EQ(b->macroblocks[0].skipped, 1);
+    EXPECT_EQ(b->macroblocks[1].skipped, 0);
+    EXPECT_EQ(b->macroblocks[1].mbType, kBDirect16x16);
+    DeleteFrame(b);
+}
+
+// A picture of skipped macroblocks whose backward reference is intra: every
+// vector is (0,0) and every sample the rounded average of the two references.
+TEST_F(InterPicture, BidirectionalBlocksWithoutResidualAverageTheReferences) {
+    const DecodedFrame& forward = Push(48, 32, 0);
+    const DecodedFrame& backward = Push(48, 32, 4);
+    DecodedFrame* b = NewFrame(48, 32, 1);
+    ASSERT_NE(b, nullptr);
+    b->pictureDistance = 2;
+    CodeWriter w;
+    w.Ue(6);  // every macroblock skipped
+    DecodeB(w, *b, backward, forward);
+    ForEachSample(*b, [&](int plane, uint32_t x, uint32_t y) {
+        const int f = SampleOf(forward, plane, x, y), g = SampleOf(backward, plane, x, y);
+        ASSERT_EQ(SampleOf(*b, plane, x, y), (f + g + 1) >> 1) << plane << " " << x << "," << y;
+    });
+    DeleteFrame(b);
+}
+
+TEST(QpChange, IsRelativeToThePictureAndClampedTo0To63) {
+    struct Case {
+        uint32_t pictureQp;
+        uint32_t fixedSliceQp;
+        int32_t delta;
+        int32_t qp;
+    };
+    const Case cases[] = {{60, 0, 100, 63}, {10, 0, -100, 0}, {30, 0, -4, 26}, {30, 1, 0, 30}};
+    for (const Case& c : cases) {
+        PictureHeader picture{};
+        picture.picture_qp = c.pictureQp;
+        picture.picture_structure = 1;
+        SliceHeader slice = SliceHeader::Defaults();
+        slice.fixed_slice_qp = c.fixedSliceQp;
+        CodeWriter w;
+        if (c.fixedSliceQp == 0) Se(w, c.delta);
+        w.ExpGolomb(0, 2);  // Cb: (run 0, +1)
+        w.Ue(0);            // end of block
+        const auto unit = w.Unit();
+        BitReader br(unit.data(), w.ByteCount());
+        MacroblockInfo mb{};
+        BeginInterMacroblock(mb, picture, 0);
+        mb.cbp = 0x10;
+        auto buffers = std::make_unique<MacroblockBuffers>();
+        ClearResidual(*buffers);
+        ReadQpAndCoefficients(br, picture, slice, false, mb, *buffers);
+        EXPECT_EQ(mb.qp, c.qp) << c.pictureQp << " " << c.delta;
+        EXPECT_EQ(br.pos, w.BitCount());
+        EXPECT_EQ(buffers->cb[0], 1);
+    }
+}
+
+}  // namespace
+}  // namespace avs
