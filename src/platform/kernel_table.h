@@ -33,7 +33,8 @@ struct KernelTable {
     ChromaMacroblockFilterFn FilterChromaMacroblock;
 };
 
-// Filled by every decoder initialisation, always with the same values.
+// Holds the plain kernels from the start; every decoder initialisation fills
+// it for this processor, always with the same values.
 extern KernelTable gKernels;
 
 // Fills gKernels for this processor.
