@@ -34,8 +34,11 @@ inline int BoundOffset(int32_t v) {
 }
 
 // Vectors of corrupt streams can lie anywhere in 32 bits: differences in 64.
+// |d| >= 4 as one unsigned compare each, and no branch between the two.
 inline bool FarApart(const MotionVector& a, const MotionVector& b) {
-    return std::abs(int64_t{a.x} - b.x) >= 4 || std::abs(int64_t{a.y} - b.y) >= 4;
+    const auto dx = static_cast<uint64_t>(int64_t{a.x} - b.x + 3);
+    const auto dy = static_cast<uint64_t>(int64_t{a.y} - b.y + 3);
+    return (dx > 6) | (dy > 6);
 }
 
 inline int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
