@@ -15,8 +15,8 @@ struct FramePool {
     // enters, and a B picture's frame comes back once it is delivered.
     static constexpr int32_t kCapacity = 2;
 
-    int32_t count;
-    DecodedFrame* frames[kCapacity];
+    int32_t count = 0;
+    DecodedFrame* frames[kCapacity] = {};
 
     // A frame of this format in the state a new one has (borders not
     // extended, not delivered); nullptr when memory runs out or the format is

@@ -9,10 +9,10 @@
 namespace avs {
 
 struct FrameQueue {
-    int32_t count;
-    DecodedFrame* entries[8];
+    int32_t count = 0;
+    DecodedFrame* entries[8] = {};
     // Where released frames go for reuse; null releases them at once.
-    FramePool* spares;
+    FramePool* spares = nullptr;
 
     // Forgets every entry (without releasing it).
     void Clear();
