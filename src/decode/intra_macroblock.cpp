@@ -86,12 +86,11 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
     uint8_t* origin = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * pitch + x0;
     for (int k = 0; k < 4; ++k) {
         uint8_t* dst = origin + 8 * (k >> 1) * pitch + 8 * (k & 1);
-        const uint8_t* pred = buffers.lumaPred[k];
-        kernels.PredictIntraLuma(dst, pitch, mb.lumaPredMode[k], neighbours[k],
-                                 buffers.lumaPred[k]);
+        uint8_t* pred = buffers.lumaPred[k];
+        kernels.PredictIntraLuma(dst, pitch, mb.lumaPredMode[k], neighbours[k], pred);
         if (mb.cbp & (1 << k)) {
             kernels.StoreLumaBlock(dst, pitch, pred, buffers.luma[k]);
-        } else {
+        } else {  // no coefficients: the block is its prediction
             for (int r = 0; r < 8; ++r) std::memcpy(dst + r * pitch, pred + 8 * r, 8);
         }
     }
