@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "decode/dequant_tables.h"
 #include "platform/kernel_table.h"
@@ -142,6 +143,10 @@ void FilterRowsOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, int32
             const MacroblockInfo* up =
                 mbY > 0 && rowAbove[mbX].sliceNumber == mb.sliceNumber ? &rowAbove[mbX] : nullptr;
             const MacroblockEdgeStrengths bs = EdgeStrengths<kType>(mb, left, up);
+            // Common in P and B pictures: nothing to filter, no kernel to call.
+            uint64_t any;
+            std::memcpy(&any, &bs, sizeof any);
+            if (any == 0) continue;
             kernels.FilterLumaMacroblock(y, lumaPitch, bs, thresholds.luma);
             kernels.FilterChromaMacroblock(cb, cr, chromaPitch, bs, thresholds.chroma);
         }
