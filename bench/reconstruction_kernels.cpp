@@ -1,5 +1,5 @@
-// Speed of the reconstruction kernels (transform, block stores, loop-filter
-// edges) at each processor level, so that a variant's gain is a number.
+// Speed of the reconstruction kernels (transform, block stores, intra
+// prediction, loop-filter edges) at each processor level, so that a variant's gain is a number.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -47,6 +47,35 @@ void BM_StoreLumaBlock(benchmark::State& state, uint32_t features) {
     }
 }
 
+// Intra prediction of one block with every neighbour, in the given mode.
+void BM_PredictIntraLuma(benchmark::State& state, uint32_t features, int mode) {
+    const KernelTable t = TableFor(features);
+    constexpr int kPitch = 64;
+    std::mt19937 rng(4);
+    std::vector<uint8_t> plane(kPitch * 48);
+    for (uint8_t& s : plane) s = static_cast<uint8_t>(rng());
+    uint8_t pred[64];
+    for (auto _ : state) {
+        t.PredictIntraLuma(plane.data() + 16 * kPitch + 16, kPitch, mode, {true, true, true, true},
+                           pred);
+        benchmark::DoNotOptimize(pred);
+    }
+}
+
+void BM_PredictIntraChroma(benchmark::State& state, uint32_t features, int mode) {
+    const KernelTable t = TableFor(features);
+    constexpr int kPitch = 64;
+    std::mt19937 rng(5);
+    std::vector<uint8_t> plane(kPitch * 48);
+    for (uint8_t& s : plane) s = static_cast<uint8_t>(rng());
+    uint8_t pred[64];
+    for (auto _ : state) {
+        t.PredictIntraChroma(plane.data() + 16 * kPitch + 16, kPitch, mode, {true, true, true},
+                             pred);
+        benchmark::DoNotOptimize(pred);
+    }
+}
+
 // One macroblock's edges, all strong (as in I pictures) or all normal.
 void BM_LumaMacroblock(benchmark::State& state, uint32_t features, uint8_t strength) {
     const KernelTable t = TableFor(features);
@@ -83,6 +112,7 @@ void BM_ChromaMacroblock(benchmark::State& state, uint32_t features, uint8_t str
 
 constexpr uint32_t kPlain = 0;
 constexpr uint32_t kSse2 = avs::cpu::kSse2;
+constexpr uint32_t kSse41 = avs::cpu::kSse2 | avs::cpu::kSse41;
 constexpr uint32_t kAvx2 = avs::cpu::kSse2 | avs::cpu::kSse41 | avs::cpu::kAvx2;
 
 BENCHMARK_CAPTURE(BM_DequantIdct, plain, kPlain);
@@ -90,6 +120,14 @@ BENCHMARK_CAPTURE(BM_DequantIdct, sse2, kSse2);
 BENCHMARK_CAPTURE(BM_DequantIdct, avx2, kAvx2);
 BENCHMARK_CAPTURE(BM_StoreLumaBlock, plain, kPlain);
 BENCHMARK_CAPTURE(BM_StoreLumaBlock, sse2, kSse2);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, dc_plain, kPlain, avs::kLumaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, dc_sse41, kSse41, avs::kLumaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, down_left_plain, kPlain, avs::kLumaDownLeft);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, down_left_sse41, kSse41, avs::kLumaDownLeft);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, dc_plain, kPlain, avs::kChromaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, dc_sse41, kSse41, avs::kChromaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, plane_plain, kPlain, avs::kChromaPlane);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, plane_sse41, kSse41, avs::kChromaPlane);
 BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_plain, kPlain, 2);
 BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_sse2, kSse2, 2);
 BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_avx2, kAvx2, 2);
