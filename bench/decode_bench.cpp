@@ -66,6 +66,9 @@ void BM_Decode(benchmark::State& state, const std::string& relative) {
 
 BENCHMARK_CAPTURE(BM_Decode, i_1080, std::string("vectors/i_1080.avs"))
     ->Unit(benchmark::kMillisecond);
+// QP 1: long coefficient runs, escapes and large levels.
+BENCHMARK_CAPTURE(BM_Decode, i_cif_lowqp, std::string("vectors/i_cif_lowqp.avs"))
+    ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Decode, ip_cif_q28, std::string("vectors/ip_cif_q28.avs"))
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_Decode, bench_sd, std::string("bench/bench_sd.avs"))

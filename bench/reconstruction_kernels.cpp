@@ -1,5 +1,5 @@
-// Speed of the reconstruction kernels (transform, block stores, loop-filter
-// edges) at each processor level, so that a variant's gain is a number.
+// Speed of the reconstruction kernels (transform, block stores, intra
+// prediction, loop-filter edges) at each processor level, so that a variant's gain is a number.
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -47,51 +47,97 @@ void BM_StoreLumaBlock(benchmark::State& state, uint32_t features) {
     }
 }
 
-// A macroblock's luma edges: two vertical and two horizontal, strong filter.
-void BM_LumaEdges(benchmark::State& state, uint32_t features) {
+// Intra prediction of one block with every neighbour, in the given mode.
+void BM_PredictIntraLuma(benchmark::State& state, uint32_t features, int mode) {
+    const KernelTable t = TableFor(features);
+    constexpr int kPitch = 64;
+    std::mt19937 rng(4);
+    std::vector<uint8_t> plane(kPitch * 48);
+    for (uint8_t& s : plane) s = static_cast<uint8_t>(rng());
+    uint8_t pred[64];
+    for (auto _ : state) {
+        t.PredictIntraLuma(plane.data() + 16 * kPitch + 16, kPitch, mode, {true, true, true, true},
+                           pred);
+        benchmark::DoNotOptimize(pred);
+    }
+}
+
+void BM_PredictIntraChroma(benchmark::State& state, uint32_t features, int mode) {
+    const KernelTable t = TableFor(features);
+    constexpr int kPitch = 64;
+    std::mt19937 rng(5);
+    std::vector<uint8_t> plane(kPitch * 48);
+    for (uint8_t& s : plane) s = static_cast<uint8_t>(rng());
+    uint8_t pred[64];
+    for (auto _ : state) {
+        t.PredictIntraChroma(plane.data() + 16 * kPitch + 16, kPitch, mode, {true, true, true},
+                             pred);
+        benchmark::DoNotOptimize(pred);
+    }
+}
+
+// One macroblock's edges, all strong (as in I pictures) or all normal.
+void BM_LumaMacroblock(benchmark::State& state, uint32_t features, uint8_t strength) {
     const KernelTable t = TableFor(features);
     constexpr int kPitch = 64;
     std::mt19937 rng(2);
     std::vector<uint8_t> plane(kPitch * 48);
     for (uint8_t& s : plane) s = static_cast<uint8_t>(100 + rng() % 6);
     const avs::EdgeThresholds th = {39, 11, 3};
+    const uint8_t s = strength;
+    const avs::MacroblockEdgeStrengths bs = {{s, s}, {s, s}, {s, s}, {s, s}};
     uint8_t* mb = plane.data() + 16 * kPitch + 16;
     for (auto _ : state) {
-        t.FilterLumaEdgeV(mb, kPitch, 2, 2, th);
-        t.FilterLumaEdgeV(mb + 8, kPitch, 2, 2, th);
-        t.FilterLumaEdgeH(mb, kPitch, 2, 2, th);
-        t.FilterLumaEdgeH(mb + 8 * kPitch, kPitch, 2, 2, th);
+        t.FilterLumaMacroblock(mb, kPitch, bs, th);
         benchmark::ClobberMemory();
     }
 }
 
-void BM_ChromaEdges(benchmark::State& state, uint32_t features) {
+void BM_ChromaMacroblock(benchmark::State& state, uint32_t features, uint8_t strength) {
     const KernelTable t = TableFor(features);
     constexpr int kPitch = 32;
     std::mt19937 rng(3);
     std::vector<uint8_t> plane(2 * kPitch * 24);
     for (uint8_t& s : plane) s = static_cast<uint8_t>(100 + rng() % 6);
     const avs::EdgeThresholds th = {39, 11, 3};
+    const uint8_t s = strength;
+    const avs::MacroblockEdgeStrengths bs = {{s, s}, {s, s}, {s, s}, {s, s}};
     uint8_t* cb = plane.data() + 8 * kPitch + 8;
     uint8_t* cr = cb + 24 * kPitch;
     for (auto _ : state) {
-        t.FilterChromaEdgeV(cb, cr, kPitch, 2, 1, th);
-        t.FilterChromaEdgeH(cb, cr, kPitch, 1, 2, th);
+        t.FilterChromaMacroblock(cb, cr, kPitch, bs, th);
         benchmark::ClobberMemory();
     }
 }
 
 constexpr uint32_t kPlain = 0;
 constexpr uint32_t kSse2 = avs::cpu::kSse2;
+constexpr uint32_t kSse41 = avs::cpu::kSse2 | avs::cpu::kSse41;
+constexpr uint32_t kAvx2 = avs::cpu::kSse2 | avs::cpu::kSse41 | avs::cpu::kAvx2;
 
 BENCHMARK_CAPTURE(BM_DequantIdct, plain, kPlain);
 BENCHMARK_CAPTURE(BM_DequantIdct, sse2, kSse2);
+BENCHMARK_CAPTURE(BM_DequantIdct, avx2, kAvx2);
 BENCHMARK_CAPTURE(BM_StoreLumaBlock, plain, kPlain);
 BENCHMARK_CAPTURE(BM_StoreLumaBlock, sse2, kSse2);
-BENCHMARK_CAPTURE(BM_LumaEdges, plain, kPlain);
-BENCHMARK_CAPTURE(BM_LumaEdges, sse2, kSse2);
-BENCHMARK_CAPTURE(BM_ChromaEdges, plain, kPlain);
-BENCHMARK_CAPTURE(BM_ChromaEdges, sse2, kSse2);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, dc_plain, kPlain, avs::kLumaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, dc_sse41, kSse41, avs::kLumaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, down_left_plain, kPlain, avs::kLumaDownLeft);
+BENCHMARK_CAPTURE(BM_PredictIntraLuma, down_left_sse41, kSse41, avs::kLumaDownLeft);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, dc_plain, kPlain, avs::kChromaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, dc_sse41, kSse41, avs::kChromaDc);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, plane_plain, kPlain, avs::kChromaPlane);
+BENCHMARK_CAPTURE(BM_PredictIntraChroma, plane_sse41, kSse41, avs::kChromaPlane);
+BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_plain, kPlain, 2);
+BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_sse2, kSse2, 2);
+BENCHMARK_CAPTURE(BM_LumaMacroblock, strong_avx2, kAvx2, 2);
+BENCHMARK_CAPTURE(BM_LumaMacroblock, normal_plain, kPlain, 1);
+BENCHMARK_CAPTURE(BM_LumaMacroblock, normal_sse2, kSse2, 1);
+BENCHMARK_CAPTURE(BM_LumaMacroblock, normal_avx2, kAvx2, 1);
+BENCHMARK_CAPTURE(BM_ChromaMacroblock, strong_plain, kPlain, 2);
+BENCHMARK_CAPTURE(BM_ChromaMacroblock, strong_sse2, kSse2, 2);
+BENCHMARK_CAPTURE(BM_ChromaMacroblock, normal_plain, kPlain, 1);
+BENCHMARK_CAPTURE(BM_ChromaMacroblock, normal_sse2, kSse2, 1);
 
 }  // namespace
 

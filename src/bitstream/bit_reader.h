@@ -29,7 +29,9 @@ struct BitReader {
         : data(unit), pos(0), limit(length + kUnitPadding - 8) {}
 
     // The 64 bits that start at the current position (fewer valid bits past the unit end).
-    uint64_t Peek64() const {
+    // Always inlined: files built for newer processors use it too, and an
+    // out-of-line copy from one of them must never be the one others call.
+    [[gnu::always_inline]] uint64_t Peek64() const {
         // Past the limit every byte loaded is padding (zero), whatever the shift.
         uint64_t w;
         std::memcpy(&w, data + std::min(pos >> 3, limit), sizeof w);

@@ -63,6 +63,16 @@ void DequantIdctPlain(int16_t* block, int qp) {
     }
 }
 
+int16_t DcOnlyResidual(int16_t dc, int qp) {
+    // The row pass turns the dequantised DC d into d in every sample of row 0
+    // ((8d + 4) >> 3), the column pass each column's d into 8d in every row.
+    const int32_t sum = 8 * Dequantise(dc, BoundQp(qp));
+    const int32_t s = sum < kColumnSumMin   ? kColumnSumMin
+                      : sum > kColumnSumMax ? kColumnSumMax
+                                            : sum;
+    return static_cast<int16_t>((s + 64) >> 7);
+}
+
 void StoreLumaBlockPlain(uint8_t* dst, ptrdiff_t pitch, const uint8_t* pred,
                          const int16_t* residual) {
     for (int r = 0; r < 8; ++r, dst += pitch) {
@@ -87,6 +97,7 @@ void InstallBlockKernels(KernelTable& table, uint32_t features) {
     table.StoreChromaBlock = StoreChromaBlockPlain;
 #if defined(__x86_64__) || defined(__i386__)
     if (features & cpu::kSse2) InstallBlockKernelsSse2(table);
+    if (features & cpu::kAvx2) InstallBlockKernelsAvx2(table);
 #else
     (void)features;
 #endif

@@ -26,6 +26,10 @@ void StoreLumaBlockPlain(uint8_t* dst, ptrdiff_t pitch, const uint8_t* pred,
 void StoreChromaBlockPlain(uint8_t* dst, ptrdiff_t pitch, const uint8_t* pred,
                            const int16_t* residual, int coded);
 
+// The residual of a block whose only non-zero coefficient is its DC, which
+// all 64 samples share: DequantIdctPlain's result, computed once.
+int16_t DcOnlyResidual(int16_t dc, int qp);
+
 // Stores the plain kernels, then the processor-specific ones `features` allows.
 void InstallBlockKernels(KernelTable& table, uint32_t features);
 

@@ -58,16 +58,33 @@ inline constexpr TableConstants kChromaConstants[] = {
 
 }  // namespace vlc_source
 
+// A decoded (run, level) pair as the block decoders keep it: the 16-bit
+// level in the low half, and in the high half how far the scan position
+// advances to it (run + 1).
+constexpr uint32_t PackSymbol(int run, int level) {
+    return static_cast<uint32_t>(run + 1) << 16 | static_cast<uint16_t>(level);
+}
+
 // One code number of one table, ready to use.
 struct VlcEntry {
-    int8_t level;   // 0 for end-of-block
-    int8_t run;     // -1 with level -1: a code the table does not assign
-    uint8_t next;   // table that the following symbol uses
-    uint8_t isEob;  // 1 for the end-of-block code
+    uint32_t symbol;    // PackSymbol(run, level); a code the table does not assign
+                        // is (run -1, level -1), which stays at the same position
+    uint8_t next;       // table that the following symbol uses
+    uint8_t nextOrder;  // its Exp-Golomb order, at hand for the next code
+    uint8_t isEob;      // 1 for the end-of-block code
 };
 
+// Entries per table: the code numbers below kFirstEscapeCode, padded to a
+// power of two so that a table's entries are found by a shift.
+inline constexpr int kVlcTableStride = 64;
+
 inline constexpr int kMaxVlcTables = 7;
-inline constexpr int kMaxRunsPerTable = 26;
+// Escapes look up the run's reference level with runs above this cut to it:
+// every table's largest run lies below.
+inline constexpr uint32_t kRunCap = 31;
+// Escaped magnitudes above this cut to it to find their table: every table's
+// largest finite maxLevel lies below.
+inline constexpr uint32_t kLevelCap = 11;
 
 // Everything one block decoder needs, derived from its source tables.
 struct VlcFamily {
@@ -76,9 +93,15 @@ struct VlcFamily {
     uint8_t order[kMaxVlcTables];
     int16_t maxLevel[kMaxVlcTables];
     uint8_t maxRun[kMaxVlcTables];
-    // 1 + the largest level magnitude the table codes for a run (run <= maxRun).
-    uint8_t refAbsLevel[kMaxVlcTables][kMaxRunsPerTable];
-    VlcEntry entries[kMaxVlcTables][kFirstEscapeCode];
+    // 1 + the largest level magnitude the table codes for a run; 1 for runs
+    // above maxRun.
+    uint8_t refAbsLevel[kMaxVlcTables][kRunCap + 1];
+    // The first table whose maxLevel reaches a magnitude (cut at kLevelCap),
+    // four bits per magnitude, and every table's order, four bits per table:
+    // words, so that escapes find them with a shift instead of a load.
+    uint64_t tablesForLevels;
+    uint32_t orders;
+    VlcEntry entries[kMaxVlcTables][kVlcTableStride];
 };
 
 namespace vlc_detail {
@@ -99,11 +122,19 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
     VlcFamily f{};
     f.tableCount = static_cast<int>(N);
     f.escapeOrder = escapeOrder;
+    for (uint32_t m = 0; m <= kLevelCap; ++m) {
+        f.tablesForLevels |= static_cast<uint64_t>(NextTable(constants, 0, static_cast<int>(m)))
+                             << (4 * m);
+    }
+    for (size_t t = 0; t < N; ++t) f.orders |= static_cast<uint32_t>(constants[t].order) << (4 * t);
     for (size_t t = 0; t < N; ++t) {
         f.order[t] = constants[t].order;
         f.maxLevel[t] = constants[t].maxLevel;
-        for (auto& e : f.entries[t])
-            e = {-1, -1, static_cast<uint8_t>(NextTable(constants, t, 1)), 0};
+        for (auto& level : f.refAbsLevel[t]) level = 1;
+        const auto unassignedNext = static_cast<uint8_t>(NextTable(constants, t, 1));
+        for (auto& e : f.entries[t]) {
+            e = {PackSymbol(-1, -1), unassignedNext, constants[unassignedNext].order, 0};
+        }
         int run = 0;
         int level = 0;
         int number = -1;
@@ -116,10 +147,9 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
             if (number >= 0) {
                 ++level;
                 const auto next = static_cast<uint8_t>(NextTable(constants, t, level));
-                f.entries[t][number] = {static_cast<int8_t>(level), static_cast<int8_t>(run), next,
-                                        0};
-                f.entries[t][number + 1] = {static_cast<int8_t>(-level), static_cast<int8_t>(run),
-                                            next, 0};
+                const uint8_t order = constants[next].order;
+                f.entries[t][number] = {PackSymbol(run, level), next, order, 0};
+                f.entries[t][number + 1] = {PackSymbol(run, -level), next, order, 0};
                 number = -1;
             }
             if (ch == '/') {
@@ -143,6 +173,14 @@ inline constexpr VlcFamily kInterLumaVlc =
 inline constexpr VlcFamily kChromaVlc =
     vlc_detail::BuildFamily(vlc_source::kChroma, vlc_source::kChromaConstants, 0);
 
+// The caps stay above every table's largest run and finite level.
+static_assert(kInterLumaVlc.maxRun[0] < kRunCap && kChromaVlc.maxRun[0] < kRunCap);
+static_assert(kIntraLumaVlc.maxLevel[5] < kLevelCap && kInterLumaVlc.maxLevel[5] < kLevelCap &&
+              kChromaVlc.maxLevel[3] < kLevelCap);
+static_assert(kIntraLumaVlc.tablesForLevels >> (4 * kLevelCap) == 6 &&
+              (kIntraLumaVlc.tablesForLevels >> 12 & 15) == 3 &&
+              kChromaVlc.tablesForLevels >> (4 * kLevelCap) == 4);
+static_assert(kInterLumaVlc.orders == 0x2222223 && kChromaVlc.orders == 0x01102);
 static_assert(kIntraLumaVlc.maxRun[0] == 22 && kIntraLumaVlc.maxRun[6] == 1);
 static_assert(kInterLumaVlc.maxRun[0] == 25 && kInterLumaVlc.maxRun[6] == 3);
 static_assert(kChromaVlc.maxRun[0] == 24 && kChromaVlc.maxRun[4] == 4);

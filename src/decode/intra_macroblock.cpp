@@ -1,6 +1,7 @@
 #include "decode/intra_macroblock.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "decode/coefficients.h"
 #include "decode/intra_prediction.h"
@@ -18,23 +19,38 @@ constexpr uint32_t kChromaModeLimit = 4;
 
 void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
                     uint32_t sliceFirstRow, uint32_t chromaFormat, MacroblockInfo& mb) {
-    int32_t* map = frame.intraModes;
-    const uint32_t mbWidth = frame.mbWidth;
-    const bool topInSlice = mbY > sliceFirstRow;
-    for (int k = 0; k < 4; ++k) {
-        const int bx = static_cast<int>(2 * mbX) + (k & 1);
-        const int by = static_cast<int>(2 * mbY) + (k >> 1);
-        const int32_t up =
-            (k >= 2 || topInSlice) ? IntraModeAt(map, mbWidth, bx, by - 1) : kModeUnavailable;
-        const int32_t left = bx > 0 ? IntraModeAt(map, mbWidth, bx - 1, by) : kModeUnavailable;
-        const int predicted = PredictedLumaMode(up, left);
-        const uint32_t flag = br.ReadBit();
-        const uint32_t coded = flag ? 0 : br.ReadBits(2);
-        const int mode = DecodedLumaMode(predicted, flag, coded);
+    const ptrdiff_t stride = IntraModeMapStride(frame.mbWidth);
+    int32_t* modes = &IntraModeAt(frame.intraModes, frame.mbWidth, static_cast<int>(2 * mbX),
+                                  static_cast<int>(2 * mbY));
+    // Blocks above the slice's first row do not count; left of the picture
+    // the map's margin reads as unavailable.
+    static constexpr int32_t kNoRow[2] = {kModeUnavailable, kModeUnavailable};
+    const int32_t* above = mbY > sliceFirstRow ? modes - stride : kNoRow;
+    // The four flags and coded modes take at most 12 bits: one look at the
+    // stream. Each block's mode predicts those right of and below it; they
+    // pass in registers, not through the map.
+    uint64_t bits = br.Peek64();
+    uint32_t used = 0;
+    int32_t decoded[4];
+    auto read = [&](int k, int32_t up, int32_t left) {
+        const auto flag = static_cast<uint32_t>(bits >> 63);
+        const auto coded = static_cast<uint32_t>(bits >> 61) & 3;
+        const uint32_t length = flag ? 1 : 3;
+        bits <<= length;
+        used += length;
+        decoded[k] = DecodedLumaMode(PredictedLumaMode(up, left), flag, coded);
         mb.predModeFlag[k] = static_cast<int32_t>(flag);
-        mb.lumaPredMode[k] = mode;
-        IntraModeAt(map, mbWidth, bx, by) = mode;
-    }
+        mb.lumaPredMode[k] = decoded[k];
+    };
+    read(0, above[0], modes[-1]);
+    read(1, above[1], decoded[0]);
+    read(2, decoded[0], modes[stride - 1]);
+    read(3, decoded[1], decoded[2]);
+    modes[0] = decoded[0];
+    modes[1] = decoded[1];
+    modes[stride] = decoded[2];
+    modes[stride + 1] = decoded[3];
+    br.SkipBits(used);
     mb.chromaPredMode = static_cast<int32_t>(std::min(br.ReadUe(), kChromaModeLimit));
     if (chromaFormat == 2) {
         mb.chromaPredMode422 = static_cast<int32_t>(std::min(br.ReadUe(), kChromaModeLimit));
@@ -53,35 +69,40 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
                                 MacroblockBuffers& buffers) {
     const KernelTable& kernels = gKernels;
     const ptrdiff_t pitch = frame.lumaPitch;
-    const bool topInSlice = mbY > sliceFirstRow;
+    const bool top = mbY > sliceFirstRow;
+    const bool left = mbX > 0;
     const uint32_t x0 = 16 * mbX;
-    const uint32_t y0 = 16 * mbY;
-    uint8_t* origin = frame.lumaPlane + static_cast<ptrdiff_t>(y0) * pitch + x0;
+    // Samples above and to the right of blocks 0 and 2 lie in this macroblock's
+    // right half, those of block 1 in the next macroblock; block 3's are not
+    // decoded yet. Down-left samples exist only for block 0: the left
+    // macroblock's block 3.
+    const bool rightHalf = x0 + 8 < frame.width;
+    const LumaNeighbours neighbours[4] = {
+        {top, left, top && rightHalf, left},
+        {top, true, top && x0 + 16 < frame.width, false},
+        {true, left, rightHalf, false},
+        {true, true, false, false},
+    };
+    uint8_t* origin = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * pitch + x0;
     for (int k = 0; k < 4; ++k) {
-        const uint32_t x = x0 + 8 * (k & 1);
-        LumaNeighbours n;
-        n.up = k >= 2 || topInSlice;
-        n.left = x > 0;
-        n.upRight = n.up && k != 3 && x + 8 < frame.width;
-        // Down-left exists only for block 0: the left macroblock's block 3.
-        n.downLeft = n.left && k == 0;
         uint8_t* dst = origin + 8 * (k >> 1) * pitch + 8 * (k & 1);
-        PredictLuma8x8(dst, pitch, mb.lumaPredMode[k], n, buffers.lumaPred[k]);
-        kernels.StoreLumaBlock(dst, pitch, buffers.lumaPred[k], buffers.luma[k]);
+        uint8_t* pred = buffers.lumaPred[k];
+        kernels.PredictIntraLuma(dst, pitch, mb.lumaPredMode[k], neighbours[k], pred);
+        if (mb.cbp & (1 << k)) {
+            kernels.StoreLumaBlock(dst, pitch, pred, buffers.luma[k]);
+        } else {  // no coefficients: the block is its prediction
+            for (int r = 0; r < 8; ++r) std::memcpy(dst + r * pitch, pred + 8 * r, 8);
+        }
     }
 
     const ptrdiff_t chromaPitch = frame.chromaPitch;
-    const uint32_t cx = 8 * mbX;
-    const ptrdiff_t offset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch + cx;
-    ChromaNeighbours n;
-    n.up = topInSlice;
-    n.left = mbX > 0;
-    n.upRight = n.up && cx + 8 < frame.width / 2;
+    const ptrdiff_t offset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch + 8 * mbX;
+    const ChromaNeighbours n = {top, left, top && 8 * mbX + 8 < frame.width / 2};
     uint8_t* cb = frame.cbPlane + offset;
     uint8_t* cr = frame.crPlane + offset;
-    PredictChroma8x8(cb, chromaPitch, mb.chromaPredMode, n, buffers.cbPred);
+    kernels.PredictIntraChroma(cb, chromaPitch, mb.chromaPredMode, n, buffers.cbPred);
     kernels.StoreChromaBlock(cb, chromaPitch, buffers.cbPred, buffers.cb, (mb.cbp >> 4) & 1);
-    PredictChroma8x8(cr, chromaPitch, mb.chromaPredMode, n, buffers.crPred);
+    kernels.PredictIntraChroma(cr, chromaPitch, mb.chromaPredMode, n, buffers.crPred);
     kernels.StoreChromaBlock(cr, chromaPitch, buffers.crPred, buffers.cr, (mb.cbp >> 5) & 1);
 }
 

@@ -2,6 +2,13 @@
 
 #include <cstring>
 
+#include "platform/cpu_features.h"
+#include "platform/kernel_table.h"
+
+#if defined(__x86_64__) || defined(__i386__)
+#include "decode/x86/intra_prediction_x86.h"
+#endif
+
 namespace avs {
 namespace {
 
@@ -42,8 +49,8 @@ constexpr int kLumaLine = 2 * kCorner + 1;
 
 }  // namespace
 
-bool PredictLuma8x8(const uint8_t* block, ptrdiff_t pitch, int mode, LumaNeighbours n,
-                    uint8_t* pred) {
+bool PredictIntraLumaPlain(const uint8_t* block, ptrdiff_t pitch, int mode, LumaNeighbours n,
+                           uint8_t* pred) {
     if (mode == kLumaVertical || mode == kLumaHorizontal) {
         const bool available = mode == kLumaVertical ? n.up : n.left;
         if (!available) {
@@ -114,8 +121,8 @@ bool PredictLuma8x8(const uint8_t* block, ptrdiff_t pitch, int mode, LumaNeighbo
     return true;
 }
 
-bool PredictChroma8x8(const uint8_t* block, ptrdiff_t pitch, int mode, ChromaNeighbours n,
-                      uint8_t* pred) {
+bool PredictIntraChromaPlain(const uint8_t* block, ptrdiff_t pitch, int mode, ChromaNeighbours n,
+                             uint8_t* pred) {
     switch (mode) {
         case kChromaHorizontal:
             if (!n.left) return false;
@@ -184,6 +191,16 @@ bool PredictChroma8x8(const uint8_t* block, ptrdiff_t pitch, int mode, ChromaNei
         }
     }
     return true;
+}
+
+void InstallIntraKernels(KernelTable& table, uint32_t features) {
+    table.PredictIntraLuma = PredictIntraLumaPlain;
+    table.PredictIntraChroma = PredictIntraChromaPlain;
+#if defined(__x86_64__) || defined(__i386__)
+    if (features & cpu::kSse41) InstallIntraKernelsSse41(table);
+#else
+    (void)features;
+#endif
 }
 
 }  // namespace avs

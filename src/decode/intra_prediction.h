@@ -1,11 +1,13 @@
-// Intra prediction of 8x8 luma and chroma blocks from the reconstructed
-// samples around them, and the predicted luma mode.
+// Kernel family: intra prediction of 8x8 luma and chroma blocks from the
+// reconstructed samples around them; and the predicted luma mode.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
 namespace avs {
+
+struct KernelTable;
 
 // Luma modes.
 inline constexpr int kLumaVertical = 0;
@@ -38,14 +40,22 @@ struct ChromaNeighbours {
 // Predicts the 8x8 luma block whose top-left sample is `block` into `pred`
 // (row stride 8). A vertical or horizontal mode without its neighbour (a
 // corrupt stream) predicts 0 and returns false.
-bool PredictLuma8x8(const uint8_t* block, ptrdiff_t pitch, int mode, LumaNeighbours n,
-                    uint8_t* pred);
-
+using PredictIntraLumaFn = bool (*)(const uint8_t* block, ptrdiff_t pitch, int mode,
+                                    LumaNeighbours n, uint8_t* pred);
 // Predicts an 8x8 chroma block. A mode without its neighbours, or a mode
 // above 3 (both only in corrupt streams), leaves `pred` as it was and
 // returns false.
-bool PredictChroma8x8(const uint8_t* block, ptrdiff_t pitch, int mode, ChromaNeighbours n,
-                      uint8_t* pred);
+using PredictIntraChromaFn = bool (*)(const uint8_t* block, ptrdiff_t pitch, int mode,
+                                      ChromaNeighbours n, uint8_t* pred);
+
+// The plain kernels: the definition of every result.
+bool PredictIntraLumaPlain(const uint8_t* block, ptrdiff_t pitch, int mode, LumaNeighbours n,
+                           uint8_t* pred);
+bool PredictIntraChromaPlain(const uint8_t* block, ptrdiff_t pitch, int mode, ChromaNeighbours n,
+                             uint8_t* pred);
+
+// Stores the plain kernels, then the processor-specific ones `features` allows.
+void InstallIntraKernels(KernelTable& table, uint32_t features);
 
 // The most probable luma mode from the modes of the blocks above and to the
 // left; a neighbour that is missing or not intra (a map value outside 0..4)

@@ -1,6 +1,8 @@
 #include "decode/loop_filter.h"
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 #include "decode/dequant_tables.h"
 #include "platform/kernel_table.h"
@@ -33,11 +35,14 @@ inline int BoundOffset(int32_t v) {
 }
 
 // Vectors of corrupt streams can lie anywhere in 32 bits: differences in 64.
+// |d| >= 4 as one unsigned compare each, and no branch between the two.
 inline bool FarApart(const MotionVector& a, const MotionVector& b) {
-    return std::abs(int64_t{a.x} - b.x) >= 4 || std::abs(int64_t{a.y} - b.y) >= 4;
+    const auto dx = static_cast<uint64_t>(int64_t{a.x} - b.x + 3);
+    const auto dy = static_cast<uint64_t>(int64_t{a.y} - b.y + 3);
+    return (dx > 6) | (dy > 6);
 }
 
-int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
+inline int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
     if (p.mbType == kIntraMbType || q.mbType == kIntraMbType) return 2;
     const auto partition = [](const MacroblockInfo& m, int k) {
         return static_cast<uint32_t>(m.mbType) <= kP8x8 ? kPPartitionOfBlock[m.mbType][k] : 0;
@@ -50,7 +55,7 @@ int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) 
 
 // B blocks keep their vectors per 8x8 block. Direct and symmetric blocks use
 // both references.
-int StrengthB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
+inline int StrengthB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
     if (p.mbType >= kBIntraMbType || q.mbType >= kBIntraMbType) return 2;
     const int dp = p.blockPredDir[kp];
     const int dq = q.blockPredDir[kq];
@@ -62,17 +67,103 @@ int StrengthB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) 
     return 0;
 }
 
+template <PictureType kType>
+inline uint8_t Strength(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
+    if constexpr (kType == PictureType::I) {
+        return 2;
+    } else if constexpr (kType == PictureType::P) {
+        return static_cast<uint8_t>(StrengthP(p, kp, q, kq));
+    } else {
+        return static_cast<uint8_t>(StrengthB(p, kp, q, kq));
+    }
+}
+
+// The strengths of a macroblock's edges; `left` and `up` are null when that
+// edge is not filtered.
+template <PictureType kType>
+MacroblockEdgeStrengths EdgeStrengths(const MacroblockInfo& mb, const MacroblockInfo* left,
+                                      const MacroblockInfo* up) {
+    MacroblockEdgeStrengths bs{};
+    if (left != nullptr) {
+        bs.left[0] = Strength<kType>(*left, 1, mb, 0);
+        bs.left[1] = Strength<kType>(*left, 3, mb, 2);
+    }
+    bs.innerV[0] = Strength<kType>(mb, 0, mb, 1);
+    bs.innerV[1] = Strength<kType>(mb, 2, mb, 3);
+    if (up != nullptr) {
+        bs.top[0] = Strength<kType>(*up, 2, mb, 0);
+        bs.top[1] = Strength<kType>(*up, 3, mb, 1);
+    }
+    bs.innerH[0] = Strength<kType>(mb, 0, mb, 2);
+    bs.innerH[1] = Strength<kType>(mb, 1, mb, 3);
+    return bs;
+}
+
+// The thresholds of the last QP seen: neighbouring macroblocks mostly share it.
+class ThresholdCache {
+  public:
+    ThresholdCache(int32_t alphaOffset, int32_t betaOffset)
+        : alphaOffset_(alphaOffset), betaOffset_(betaOffset) {}
+    void Update(int qp) {
+        if (qp == qp_) return;
+        qp_ = qp;
+        luma = LoopFilterThresholds(qp, alphaOffset_, betaOffset_);
+        chroma = LoopFilterThresholds(ChromaQp(qp), alphaOffset_, betaOffset_);
+    }
+    EdgeThresholds luma{}, chroma{};
+
+  private:
+    int32_t alphaOffset_, betaOffset_;
+    int qp_ = -1;
+};
+
+template <PictureType kType>
+void FilterRowsOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, int32_t alphaOffset,
+                  int32_t betaOffset) {
+    const KernelTable& kernels = gKernels;
+    const ptrdiff_t lumaPitch = frame.lumaPitch;
+    const ptrdiff_t chromaPitch = frame.chromaPitch;
+    const uint32_t mbWidth = frame.mbWidth;
+    ThresholdCache thresholds(alphaOffset, betaOffset);
+    for (uint32_t mbY = firstRow; mbY < endRow; ++mbY) {
+        const MacroblockInfo* row = frame.macroblocks + mbY * mbWidth;
+        const MacroblockInfo* rowAbove = mbY > 0 ? row - mbWidth : nullptr;
+        uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * lumaPitch;
+        const ptrdiff_t chromaOffset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch;
+        uint8_t* cb = frame.cbPlane + chromaOffset;
+        uint8_t* cr = frame.crPlane + chromaOffset;
+        for (uint32_t mbX = 0; mbX < mbWidth; ++mbX, y += 16, cb += 8, cr += 8) {
+            const MacroblockInfo& mb = row[mbX];
+            thresholds.Update(BoundQp(mb.qp));
+            // With alpha 0 no sample passes |p0 - q0| < alpha.
+            if (thresholds.luma.alpha == 0 && thresholds.chroma.alpha == 0) continue;
+            // A macroblock of another (earlier) slice is treated like one outside the picture.
+            const MacroblockInfo* left =
+                mbX > 0 && row[mbX - 1].sliceNumber == mb.sliceNumber ? &row[mbX - 1] : nullptr;
+            const MacroblockInfo* up =
+                mbY > 0 && rowAbove[mbX].sliceNumber == mb.sliceNumber ? &rowAbove[mbX] : nullptr;
+            const MacroblockEdgeStrengths bs = EdgeStrengths<kType>(mb, left, up);
+            // Common in P and B pictures: nothing to filter, no kernel to call.
+            uint64_t any;
+            std::memcpy(&any, &bs, sizeof any);
+            if (any == 0) continue;
+            kernels.FilterLumaMacroblock(y, lumaPitch, bs, thresholds.luma);
+            kernels.FilterChromaMacroblock(cb, cr, chromaPitch, bs, thresholds.chroma);
+        }
+    }
+}
+
 }  // namespace
 
 int BoundaryStrength(PictureType type, const MacroblockInfo& p, int kp, const MacroblockInfo& q,
                      int kq) {
     switch (type) {
         case PictureType::I:
-            return 2;
+            return Strength<PictureType::I>(p, kp, q, kq);
         case PictureType::P:
-            return StrengthP(p, kp, q, kq);
+            return Strength<PictureType::P>(p, kp, q, kq);
         default:
-            return StrengthB(p, kp, q, kq);
+            return Strength<PictureType::B>(p, kp, q, kq);
     }
 }
 
@@ -86,63 +177,24 @@ int ChromaQp(int qp) {
     return kChromaQp[BoundQp(qp)];
 }
 
-void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t alphaOffset,
-                      int32_t betaOffset) {
-    const uint32_t n = mbY * frame.mbWidth + mbX;
-    const MacroblockInfo& mb = frame.macroblocks[n];
-    const PictureType type = frame.pictureType;
-    const KernelTable& kernels = gKernels;
-    const int qp = BoundQp(mb.qp);
-    const EdgeThresholds luma = LoopFilterThresholds(qp, alphaOffset, betaOffset);
-    const EdgeThresholds chroma = LoopFilterThresholds(ChromaQp(qp), alphaOffset, betaOffset);
-    // With alpha 0 no sample passes |p0 - q0| < alpha.
-    if (luma.alpha == 0 && chroma.alpha == 0) return;
-
-    const ptrdiff_t lumaPitch = frame.lumaPitch;
-    const ptrdiff_t chromaPitch = frame.chromaPitch;
-    uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * lumaPitch + 16 * mbX;
-    const ptrdiff_t chromaOffset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch + 8 * mbX;
-    uint8_t* cb = frame.cbPlane + chromaOffset;
-    uint8_t* cr = frame.crPlane + chromaOffset;
-
-    // A macroblock of another (earlier) slice is treated like one outside the picture.
-    if (mbX > 0 && frame.macroblocks[n - 1].sliceNumber == mb.sliceNumber) {
-        const MacroblockInfo& left = frame.macroblocks[n - 1];
-        const int bs0 = BoundaryStrength(type, left, 1, mb, 0);
-        const int bs1 = BoundaryStrength(type, left, 3, mb, 2);
-        if (bs0 | bs1) {
-            kernels.FilterLumaEdgeV(y, lumaPitch, bs0, bs1, luma);
-            kernels.FilterChromaEdgeV(cb, cr, chromaPitch, bs0, bs1, chroma);
-        }
-    }
-    {
-        const int bs0 = BoundaryStrength(type, mb, 0, mb, 1);
-        const int bs1 = BoundaryStrength(type, mb, 2, mb, 3);
-        if (bs0 | bs1) kernels.FilterLumaEdgeV(y + 8, lumaPitch, bs0, bs1, luma);
-    }
-    if (mbY > 0 && frame.macroblocks[n - frame.mbWidth].sliceNumber == mb.sliceNumber) {
-        const MacroblockInfo& up = frame.macroblocks[n - frame.mbWidth];
-        const int bs0 = BoundaryStrength(type, up, 2, mb, 0);
-        const int bs1 = BoundaryStrength(type, up, 3, mb, 1);
-        if (bs0 | bs1) {
-            kernels.FilterLumaEdgeH(y, lumaPitch, bs0, bs1, luma);
-            kernels.FilterChromaEdgeH(cb, cr, chromaPitch, bs0, bs1, chroma);
-        }
-    }
-    {
-        const int bs0 = BoundaryStrength(type, mb, 0, mb, 2);
-        const int bs1 = BoundaryStrength(type, mb, 1, mb, 3);
-        if (bs0 | bs1) kernels.FilterLumaEdgeH(y + 8 * lumaPitch, lumaPitch, bs0, bs1, luma);
+void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
+                uint32_t endRow) {
+    if (header.loop_filter_disable) return;
+    endRow = std::min(endRow, frame.mbHeight);
+    const int32_t alpha = header.alpha_c_offset;
+    const int32_t beta = header.beta_offset;
+    switch (frame.pictureType) {
+        case PictureType::I:
+            return FilterRowsOf<PictureType::I>(frame, firstRow, endRow, alpha, beta);
+        case PictureType::P:
+            return FilterRowsOf<PictureType::P>(frame, firstRow, endRow, alpha, beta);
+        default:
+            return FilterRowsOf<PictureType::B>(frame, firstRow, endRow, alpha, beta);
     }
 }
 
 void FilterPicture(DecodedFrame& frame, const PictureHeader& header) {
-    if (header.loop_filter_disable) return;
-    for (uint32_t mbY = 0; mbY < frame.mbHeight; ++mbY) {
-        for (uint32_t mbX = 0; mbX < frame.mbWidth; ++mbX) {
-            FilterMacroblock(frame, mbX, mbY, header.alpha_c_offset, header.beta_offset);
-        }
-    }
+    FilterRows(frame, header, 0, frame.mbHeight);
 }
 
 }  // namespace avs

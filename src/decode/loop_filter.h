@@ -24,11 +24,15 @@ EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOff
 // The chroma edge QP for a macroblock QP.
 int ChromaQp(int qp);
 
-// Filters the four (or fewer) edges of one macroblock.
-void FilterMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY, int32_t alphaOffset,
-                      int32_t betaOffset);
+// Filters the macroblock rows firstRow .. endRow - 1 (I, P and B alike) unless
+// loop_filter_disable is set. Rows must be filtered in order, each once. A row
+// may be filtered as soon as the row below it is decoded: its filter changes
+// samples of itself and the row above, which intra prediction of later rows
+// never reads.
+void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
+                uint32_t endRow);
 
-// Filters the whole picture (I, P and B alike) unless loop_filter_disable is set.
+// Filters the whole picture.
 void FilterPicture(DecodedFrame& frame, const PictureHeader& header);
 
 }  // namespace avs

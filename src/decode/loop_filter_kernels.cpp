@@ -104,13 +104,26 @@ void FilterChromaEdgeHPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, 
     FilterEdge<false>(cr, 1, pitch, bs0, bs1, t);
 }
 
+void FilterLumaMacroblockPlain(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
+                               EdgeThresholds t) {
+    FilterLumaEdgeVPlain(mb, pitch, bs.left[0], bs.left[1], t);
+    FilterLumaEdgeVPlain(mb + 8, pitch, bs.innerV[0], bs.innerV[1], t);
+    FilterLumaEdgeHPlain(mb, pitch, bs.top[0], bs.top[1], t);
+    FilterLumaEdgeHPlain(mb + 8 * pitch, pitch, bs.innerH[0], bs.innerH[1], t);
+}
+
+void FilterChromaMacroblockPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch,
+                                 MacroblockEdgeStrengths bs, EdgeThresholds t) {
+    FilterChromaEdgeVPlain(cb, cr, pitch, bs.left[0], bs.left[1], t);
+    FilterChromaEdgeHPlain(cb, cr, pitch, bs.top[0], bs.top[1], t);
+}
+
 void InstallLoopFilterKernels(KernelTable& table, uint32_t features) {
-    table.FilterLumaEdgeV = FilterLumaEdgeVPlain;
-    table.FilterLumaEdgeH = FilterLumaEdgeHPlain;
-    table.FilterChromaEdgeV = FilterChromaEdgeVPlain;
-    table.FilterChromaEdgeH = FilterChromaEdgeHPlain;
+    table.FilterLumaMacroblock = FilterLumaMacroblockPlain;
+    table.FilterChromaMacroblock = FilterChromaMacroblockPlain;
 #if defined(__x86_64__) || defined(__i386__)
     if (features & cpu::kSse2) InstallLoopFilterKernelsSse2(table);
+    if (features & cpu::kAvx2) InstallLoopFilterKernelsAvx2(table);
 #else
     (void)features;
 #endif

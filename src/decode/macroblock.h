@@ -88,6 +88,10 @@ struct alignas(64) MacroblockBuffers {
     uint8_t cbPred[64];
     uint8_t crPred[64];
     uint8_t biPred[2][64];  // the two single-direction predictions of a B block
+    // Blocks (cbp bit layout) whose only coefficient is the DC, set by
+    // ReadResidualCoefficients and used up by InverseTransformResidual: their
+    // transform is a single value.
+    uint32_t dcOnly;
 };
 
 }  // namespace avs

@@ -1,8 +1,8 @@
 #include "decode/residual.h"
 
+#include <algorithm>
 #include <cstring>
 
-#include "decode/coefficients.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -11,6 +11,7 @@ void ClearResidual(MacroblockBuffers& buffers) {
     std::memset(buffers.luma, 0, sizeof buffers.luma);
     std::memset(buffers.cb, 0, sizeof buffers.cb);
     std::memset(buffers.cr, 0, sizeof buffers.cr);
+    buffers.dcOnly = 0;
 }
 
 void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
@@ -23,21 +24,40 @@ void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
 
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
                               MacroblockBuffers& buffers) {
-    const auto decodeLuma = intra ? DecodeIntraLumaBlock : DecodeInterLumaBlock;
-    for (int k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) decodeLuma(br, scan, buffers.luma[k]);
+    const KernelTable& kernels = gKernels;
+    const DecodeBlockFn decodeLuma =
+        intra ? kernels.DecodeIntraLumaBlock : kernels.DecodeInterLumaBlock;
+    uint32_t dcOnly = 0;
+    for (uint32_t k = 0; k < 4; ++k) {
+        if (cbp & (1u << k) && decodeLuma(br, scan, buffers.luma[k]) == 1) dcOnly |= 1u << k;
     }
-    if (cbp & 0x10) DecodeChromaBlock(br, scan, buffers.cb);
-    if (cbp & 0x20) DecodeChromaBlock(br, scan, buffers.cr);
+    if (cbp & 0x10 && kernels.DecodeChromaBlock(br, scan, buffers.cb) == 1) dcOnly |= 0x10;
+    if (cbp & 0x20 && kernels.DecodeChromaBlock(br, scan, buffers.cr) == 1) dcOnly |= 0x20;
+    buffers.dcOnly = dcOnly;
 }
+
+namespace {
+
+inline void TransformBlock(int16_t* block, bool dcOnly, int qp, DequantIdctFn transform) {
+    if (dcOnly) {
+        std::fill_n(block, 64, DcOnlyResidual(block[0], qp));
+    } else {
+        transform(block, qp);
+    }
+}
+
+}  // namespace
 
 void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp) {
     const DequantIdctFn transform = gKernels.DequantIdct;
-    for (int k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) transform(buffers.luma[k], qp);
+    const uint32_t dcOnly = buffers.dcOnly & cbp;
+    for (uint32_t k = 0; k < 4; ++k) {
+        if (cbp & (1u << k)) TransformBlock(buffers.luma[k], dcOnly & (1u << k), qp, transform);
     }
-    if (cbp & 0x10) transform(buffers.cb, qp);
-    if (cbp & 0x20) transform(buffers.cr, qp);
+    if (cbp & 0x10) TransformBlock(buffers.cb, dcOnly & 0x10, qp, transform);
+    if (cbp & 0x20) TransformBlock(buffers.cr, dcOnly & 0x20, qp, transform);
+    // Used up: coefficients that reach the buffers another way never meet a stale mask.
+    buffers.dcOnly = 0;
 }
 
 }  // namespace avs

@@ -16,12 +16,14 @@ void ClearResidual(MacroblockBuffers& buffers);
 void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp);
 
 // Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3
-// with the intra or inter tables, then Cb and Cr.
+// with the intra or inter tables, then Cb and Cr; notes the blocks that hold
+// only a DC coefficient (buffers.dcOnly) for InverseTransformResidual.
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
                               MacroblockBuffers& buffers);
 
 // Dequantises and transforms the coded blocks with the macroblock's QP (Cb and
-// Cr included). Uncoded blocks are zero and stay zero.
+// Cr included). Uncoded blocks are zero and stay zero. Blocks noted as DC-only
+// are filled with their one value instead of being transformed.
 void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp);
 
 }  // namespace avs

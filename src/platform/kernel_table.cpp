@@ -3,12 +3,26 @@
 #include "platform/cpu_features.h"
 
 namespace avs {
+namespace {
 
-KernelTable gKernels;
+KernelTable PlainKernels() {
+    KernelTable table{};
+    FillKernelTable(table, cpu::kAlways);
+    return table;
+}
+
+}  // namespace
+
+// The plain kernels until a decoder initialisation fills in this processor's:
+// code that runs before (a test of one layer, say) gets the definition's
+// results instead of an empty slot.
+KernelTable gKernels = PlainKernels();
 
 void FillKernelTable(KernelTable& table, uint32_t features) {
+    InstallCoefficientKernels(table, features);
     InstallMcKernels(table, features);
     InstallBlockKernels(table, features);
+    InstallIntraKernels(table, features);
     InstallLoopFilterKernels(table, features);
 }
 

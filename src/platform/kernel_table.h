@@ -6,15 +6,22 @@
 #include <cstdint>
 
 #include "decode/block_kernels.h"
+#include "decode/coefficients.h"
+#include "decode/intra_prediction.h"
 #include "decode/loop_filter_kernels.h"
 #include "decode/mc_kernels.h"
 
 namespace avs {
 
 struct KernelTable {
+    DecodeBlockFn DecodeIntraLumaBlock;
+    DecodeBlockFn DecodeInterLumaBlock;
+    DecodeBlockFn DecodeChromaBlock;
     DequantIdctFn DequantIdct;
     StoreLumaBlockFn StoreLumaBlock;
     StoreChromaBlockFn StoreChromaBlock;
+    PredictIntraLumaFn PredictIntraLuma;
+    PredictIntraChromaFn PredictIntraChroma;
     McLumaAddFn McLumaAdd[4][4];          // [fx][fy]
     McLumaPredictFn McLumaPredict[4][4];  // [fx][fy]
     McChromaFn McChroma8x8;
@@ -22,13 +29,12 @@ struct KernelTable {
     McChromaFn McChroma4x8;
     McChromaFn McChroma4x4;
     McChromaBiFn McChromaBi4x4;
-    EdgeFilterFn FilterLumaEdgeV;
-    EdgeFilterFn FilterLumaEdgeH;
-    ChromaEdgeFilterFn FilterChromaEdgeV;
-    ChromaEdgeFilterFn FilterChromaEdgeH;
+    LumaMacroblockFilterFn FilterLumaMacroblock;
+    ChromaMacroblockFilterFn FilterChromaMacroblock;
 };
 
-// Filled by every decoder initialisation, always with the same values.
+// Holds the plain kernels from the start; every decoder initialisation fills
+// it for this processor, always with the same values.
 extern KernelTable gKernels;
 
 // Fills gKernels for this processor.

@@ -74,6 +74,18 @@ TEST(InverseTransform, ColumnSumsSaturate) {
     for (int16_t v : Transformed(b, 0)) EXPECT_EQ(v, -256);
 }
 
+TEST(InverseTransform, DcOnlyBlocksShareOneValue) {
+    for (int qp = 0; qp < 64; ++qp) {
+        for (int dc = -32768; dc <= 32767; dc += dc < -300 || dc > 300 ? 97 : 1) {
+            Block b{};
+            b[0] = static_cast<int16_t>(dc);
+            Block expected{};
+            expected.fill(DcOnlyResidual(b[0], qp));
+            ASSERT_EQ(Transformed(b, qp), expected) << "DC " << dc << " at QP " << qp;
+        }
+    }
+}
+
 TEST(InverseTransform, ButterflyEqualsMatrixProduct) {
     std::mt19937 rng(7);
     for (int trial = 0; trial < 2000; ++trial) {

@@ -91,7 +91,8 @@ TEST(IntraLuma, EveryModeWithAndWithoutEachNeighbour) {
                 const Pred expected = DefinitionLuma(plane.data() + kAt, mode, n, &expectedOk);
                 Pred got;
                 got.fill(77);
-                const bool ok = PredictLuma8x8(plane.data() + kAt, kPitch, mode, n, got.data());
+                const bool ok =
+                    PredictIntraLumaPlain(plane.data() + kAt, kPitch, mode, n, got.data());
                 ASSERT_EQ(ok, expectedOk) << "mode " << mode << " neighbours " << mask;
                 ASSERT_EQ(got, expected) << "mode " << mode << " neighbours " << mask;
             }
@@ -103,11 +104,13 @@ TEST(IntraLuma, KnownPictures) {
     std::vector<uint8_t> plane(kPitch * kPitch, 0);
     Pred p;
     // Nothing around: DC is 128.
-    PredictLuma8x8(plane.data() + kAt, kPitch, kLumaDc, {false, false, false, false}, p.data());
+    PredictIntraLumaPlain(plane.data() + kAt, kPitch, kLumaDc, {false, false, false, false},
+                          p.data());
     for (uint8_t v : p) EXPECT_EQ(v, 128);
     // Only the left column: every row is constant, its filtered sample.
     for (int y = 0; y < 16; ++y) plane[(16 + y) * kPitch + 15] = static_cast<uint8_t>(10 * y);
-    PredictLuma8x8(plane.data() + kAt, kPitch, kLumaDc, {false, true, false, false}, p.data());
+    PredictIntraLumaPlain(plane.data() + kAt, kPitch, kLumaDc, {false, true, false, false},
+                          p.data());
     for (int y = 0; y < 8; ++y) {
         for (int x = 1; x < 8; ++x) EXPECT_EQ(p[8 * y + x], p[8 * y]);
     }
@@ -116,9 +119,11 @@ TEST(IntraLuma, KnownPictures) {
     // Down-left reads the up-right samples only when they are available.
     std::fill(plane.begin(), plane.end(), 50);
     for (int x = 0; x < 16; ++x) plane[15 * kPitch + 16 + x] = x < 8 ? 100 : 200;
-    PredictLuma8x8(plane.data() + kAt, kPitch, kLumaDownLeft, {true, true, true, false}, p.data());
+    PredictIntraLumaPlain(plane.data() + kAt, kPitch, kLumaDownLeft, {true, true, true, false},
+                          p.data());
     EXPECT_EQ(p[63], (200 + 50) >> 1);
-    PredictLuma8x8(plane.data() + kAt, kPitch, kLumaDownLeft, {true, true, false, false}, p.data());
+    PredictIntraLumaPlain(plane.data() + kAt, kPitch, kLumaDownLeft, {true, true, false, false},
+                          p.data());
     EXPECT_EQ(p[63], (100 + 50) >> 1);
 }
 
@@ -183,7 +188,7 @@ TEST(IntraChroma, EveryModeWithAndWithoutEachNeighbour) {
                 before.fill(77);
                 const Pred expected = DefinitionChroma(plane.data() + kAt, mode, n, before);
                 Pred got = before;
-                PredictChroma8x8(plane.data() + kAt, kPitch, mode, n, got.data());
+                PredictIntraChromaPlain(plane.data() + kAt, kPitch, mode, n, got.data());
                 ASSERT_EQ(got, expected) << "mode " << mode << " neighbours " << mask;
             }
         }
@@ -193,17 +198,18 @@ TEST(IntraChroma, EveryModeWithAndWithoutEachNeighbour) {
 TEST(IntraChroma, FlatNeighbourhoodAndTheSampleAboveRight) {
     std::vector<uint8_t> plane(kPitch * kPitch, 90);
     Pred p;
-    PredictChroma8x8(plane.data() + kAt, kPitch, kChromaPlane, {true, true, true}, p.data());
+    PredictIntraChromaPlain(plane.data() + kAt, kPitch, kChromaPlane, {true, true, true}, p.data());
     for (uint8_t v : p) EXPECT_EQ(v, 90);
     // The sample right of the row above enters t'[7] only when it is there.
     plane[15 * kPitch + 24] = 190;
-    PredictChroma8x8(plane.data() + kAt, kPitch, kChromaDc, {true, false, true}, p.data());
+    PredictIntraChromaPlain(plane.data() + kAt, kPitch, kChromaDc, {true, false, true}, p.data());
     EXPECT_EQ(p[7], (90 + 2 * 90 + 190 + 2) >> 2);
-    PredictChroma8x8(plane.data() + kAt, kPitch, kChromaDc, {true, false, false}, p.data());
+    PredictIntraChromaPlain(plane.data() + kAt, kPitch, kChromaDc, {true, false, false}, p.data());
     EXPECT_EQ(p[7], 90);
     // A mode number above 3 predicts nothing.
     p.fill(5);
-    EXPECT_FALSE(PredictChroma8x8(plane.data() + kAt, kPitch, 4, {true, true, true}, p.data()));
+    EXPECT_FALSE(
+        PredictIntraChromaPlain(plane.data() + kAt, kPitch, 4, {true, true, true}, p.data()));
     EXPECT_EQ(p[0], 5);
 }
 

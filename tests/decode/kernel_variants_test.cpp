@@ -3,10 +3,10 @@
 // each destination checked too.
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <functional>
 #include <random>
 #include <string>
-#include <type_traits>
 #include <vector>
 
 #include "platform/cpu_features.h"
@@ -21,6 +21,7 @@ struct Level {
 };
 constexpr Level kLevels[] = {
     {"sse2", cpu::kAlways | cpu::kSse2},
+    {"sse41", cpu::kAlways | cpu::kSse2 | cpu::kSse41},
     {"avx2", cpu::kAlways | cpu::kSse2 | cpu::kSse41 | cpu::kAvx2},
 };
 
@@ -67,6 +68,34 @@ std::vector<uint8_t> Plane(std::mt19937& rng, int rows, int pitch, int trial) {
 
 std::vector<Slot> Slots() {
     std::vector<Slot> slots;
+    // Coefficient decoders, on units whose bits are ones with a chosen
+    // probability (mostly short codes and ends of block, or long codes and
+    // escapes) and that may end inside the block: the coefficients, the
+    // result and the position where the reader stops.
+    auto coefficients = [](DecodeBlockFn KernelTable::*slot) {
+        return [slot](const KernelTable& t, std::mt19937& rng, int trial) {
+            const uint32_t length = 8 + rng() % 248;
+            std::vector<uint8_t> unit(256 + kUnitPadding, 0);
+            const uint32_t ones = 100 + 30 * static_cast<uint32_t>(trial % 6);  // of 256
+            for (uint32_t i = 0; i < length; ++i) {
+                for (int k = 0; k < 8; ++k)
+                    unit[i] = static_cast<uint8_t>(unit[i] << 1 | (rng() % 256 < ones));
+            }
+            BitReader br(unit.data(), length);
+            br.pos = rng() % 64;
+            int16_t block[64] = {};
+            const int result = (t.*slot)(br, ScanOrder(trial % 2), block);
+            const int32_t tail[2] = {result, static_cast<int32_t>(br.pos)};
+            std::vector<uint8_t> out(sizeof block + sizeof tail);
+            std::memcpy(out.data(), block, sizeof block);
+            std::memcpy(out.data() + sizeof block, tail, sizeof tail);
+            return out;
+        };
+    };
+    slots.push_back({"DecodeIntraLumaBlock", coefficients(&KernelTable::DecodeIntraLumaBlock)});
+    slots.push_back({"DecodeInterLumaBlock", coefficients(&KernelTable::DecodeInterLumaBlock)});
+    slots.push_back({"DecodeChromaBlock", coefficients(&KernelTable::DecodeChromaBlock)});
+
     slots.push_back({"DequantIdct", [](const KernelTable& t, std::mt19937& rng, int trial) {
                          int16_t block[64];
                          for (int16_t& c : block) c = Coefficient(rng, trial);
@@ -93,31 +122,65 @@ std::vector<Slot> Slots() {
     slots.push_back({"StoreLumaBlock", store(false)});
     slots.push_back({"StoreChromaBlock", store(true)});
 
-    // Edge filters: the edge lies at x = 16 (vertical) or y = 16 (horizontal)
-    // of 40 x 40 planes; chroma kernels filter two planes at once.
-    auto edge = [](auto slot, bool vertical) {
-        return [slot, vertical](const KernelTable& t, std::mt19937& rng, int trial) {
-            constexpr int kPitch = 40;
-            std::vector<uint8_t> a = Plane(rng, 40, kPitch, trial);
-            std::vector<uint8_t> b = Plane(rng, 40, kPitch, trial + 1);
-            const int qp = static_cast<int>(rng() % 64);
-            const EdgeThresholds th = {std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
-            const int bs0 = static_cast<int>(rng() % 3);
-            const int bs1 = static_cast<int>(rng() % 3);
-            const ptrdiff_t at = vertical ? 8 * kPitch + 16 : 16 * kPitch + 8;
-            if constexpr (std::is_same_v<decltype(slot), EdgeFilterFn KernelTable::*>) {
-                (t.*slot)(a.data() + at, kPitch, bs0, bs1, th);
-            } else {
-                (t.*slot)(a.data() + at, b.data() + at, kPitch, bs0, bs1, th);
-            }
-            a.insert(a.end(), b.begin(), b.end());
-            return a;
+    // Intra prediction of a block at (16, 16) of a 40 x 40 plane: every mode
+    // (and modes that only corrupt streams carry), every set of neighbours.
+    auto intra = [](bool chroma) {
+        return [chroma](const KernelTable& t, std::mt19937& rng, int trial) {
+            std::vector<uint8_t> plane = Plane(rng, 40, 40, trial);
+            const int mode = static_cast<int>(rng() % 6);
+            const uint32_t mask = rng();
+            std::vector<uint8_t> pred(64);
+            for (uint8_t& p : pred) p = static_cast<uint8_t>(rng());
+            const uint8_t* block = plane.data() + 16 * 40 + 16;
+            const bool ok =
+                chroma ? t.PredictIntraChroma(block, 40, mode,
+                                              {(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0},
+                                              pred.data())
+                       : t.PredictIntraLuma(
+                             block, 40, mode % 5,
+                             {(mask & 1) != 0, (mask & 2) != 0, (mask & 4) != 0, (mask & 8) != 0},
+                             pred.data());
+            pred.push_back(ok);
+            return pred;
         };
     };
-    slots.push_back({"FilterLumaEdgeV", edge(&KernelTable::FilterLumaEdgeV, true)});
-    slots.push_back({"FilterLumaEdgeH", edge(&KernelTable::FilterLumaEdgeH, false)});
-    slots.push_back({"FilterChromaEdgeV", edge(&KernelTable::FilterChromaEdgeV, true)});
-    slots.push_back({"FilterChromaEdgeH", edge(&KernelTable::FilterChromaEdgeH, false)});
+    slots.push_back({"PredictIntraLuma", intra(false)});
+    slots.push_back({"PredictIntraChroma", intra(true)});
+
+    // Macroblock filters: the macroblock lies at (16, 16) of 40 x 40 planes
+    // (chroma: both planes, each block at (16, 16)), with every combination
+    // of strengths and edges left out at the picture's border.
+    auto strengths = [](std::mt19937& rng) {
+        MacroblockEdgeStrengths bs{};
+        for (uint8_t* half : {&bs.left[0], &bs.left[1], &bs.innerV[0], &bs.innerV[1], &bs.top[0],
+                              &bs.top[1], &bs.innerH[0], &bs.innerH[1]}) {
+            *half = static_cast<uint8_t>(rng() % 3);
+        }
+        return bs;
+    };
+    auto thresholds = [](std::mt19937& rng) {
+        const int qp = static_cast<int>(rng() % 64);
+        return EdgeThresholds{std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
+    };
+    constexpr int kPitch = 40;
+    constexpr ptrdiff_t kAt = 16 * kPitch + 16;
+    slots.push_back(
+        {"FilterLumaMacroblock", [=](const KernelTable& t, std::mt19937& rng, int trial) {
+             std::vector<uint8_t> plane = Plane(rng, 40, kPitch, trial);
+             const MacroblockEdgeStrengths bs = strengths(rng);
+             t.FilterLumaMacroblock(plane.data() + kAt, kPitch, bs, thresholds(rng));
+             return plane;
+         }});
+    slots.push_back(
+        {"FilterChromaMacroblock", [=](const KernelTable& t, std::mt19937& rng, int trial) {
+             std::vector<uint8_t> cb = Plane(rng, 40, kPitch, trial);
+             std::vector<uint8_t> cr = Plane(rng, 40, kPitch, trial + 1);
+             const MacroblockEdgeStrengths bs = strengths(rng);
+             t.FilterChromaMacroblock(cb.data() + kAt, cr.data() + kAt, kPitch, bs,
+                                      thresholds(rng));
+             cb.insert(cb.end(), cr.begin(), cr.end());
+             return cb;
+         }});
     return slots;
 }
 

@@ -7,5 +7,7 @@ struct KernelTable;
 
 // Replaces DequantIdct, StoreLumaBlock and StoreChromaBlock with SSE2 kernels.
 void InstallBlockKernelsSse2(KernelTable& table);
+// Replaces DequantIdct with an AVX2 kernel.
+void InstallBlockKernelsAvx2(KernelTable& table);
 
 }  // namespace avs

@@ -5,7 +5,10 @@ namespace avs {
 
 struct KernelTable;
 
-// Replaces the four edge-filter slots with SSE2 kernels.
+// Replace the macroblock filter slots with SSE2 kernels.
 void InstallLoopFilterKernelsSse2(KernelTable& table);
+// Replace the luma macroblock filter with an AVX2 kernel that filters the
+// two edges of each direction together.
+void InstallLoopFilterKernelsAvx2(KernelTable& table);
 
 }  // namespace avs

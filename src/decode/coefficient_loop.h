@@ -1,0 +1,134 @@
+// The 2D-VLC symbol loop of the coefficient decoders, compiled once per
+// processor level: coefficients.cpp builds it for the baseline, and
+// x86/coefficients_avx2.cpp with LZCNT and BMI2, whose count-leading-zeros
+// and shifts shorten the chain from one code to the next. Everything here
+// lives in an unnamed namespace, so each of those files keeps its own code
+// and the linker never swaps one level's copy for the other's.
+#pragma once
+
+#include <algorithm>
+#include <cstdint>
+
+#if defined(__LZCNT__)
+#include <immintrin.h>
+#endif
+
+#include "bitstream/bit_reader.h"
+#include "decode/coefficient_tables.h"
+
+namespace avs {
+namespace {
+
+// Leading zero bits of a word; 63 or 64 for zero, where only "many" matters.
+inline uint32_t LeadingZeros(uint64_t w) {
+#if defined(__LZCNT__)
+    return static_cast<uint32_t>(_lzcnt_u64(w));
+#else
+    return static_cast<uint32_t>(__builtin_clzll(w | 1));
+#endif
+}
+
+// Longest prefix taken from the stream. Valid codes stay far below it; a
+// corrupt prefix is cut there, so one 64-bit window (57 valid bits at any
+// position) always holds the whole code: 2 * 24 + 1 + order 3 = 52 bits.
+constexpr uint32_t kMaxPrefix = 24;
+
+// Exp-Golomb code numbers of order k (z zeros, a one, z + k info bits,
+// giving 2^(z+k) - 2^k + info) read from a copy of the reader whose next bits
+// stay in a register: `window_` holds them from its top bit, `avail_` of them
+// are valid. The window is reloaded only when a code does not fit.
+class CodeReader {
+  public:
+    explicit CodeReader(const BitReader& br) : br_(br) { Reload(); }
+
+    uint32_t Read(uint32_t k) {
+        const uint32_t z = LeadingZeros(window_);
+        const uint32_t length = 2 * z + 1 + k;
+        if (__builtin_expect(length > avail_ || z >= kMaxPrefix, 0)) return ReadSlow(k);
+        // The one and the info bits, read as one number, are 2^(z+k) + info.
+        const auto code = static_cast<uint32_t>(window_ >> (63 - 2 * z - k)) - (1u << k);
+        window_ <<= length;
+        avail_ -= length;
+        br_.pos += length;
+        return code;
+    }
+
+    uint32_t Position() const { return br_.pos; }
+
+  private:
+    void Reload() {
+        window_ = br_.Peek64();
+        avail_ = 64 - (br_.pos & 7);
+    }
+
+    // A code past the window, or a prefix cut at kMaxPrefix (the one is taken as read).
+    uint32_t ReadSlow(uint32_t k) {
+        const uint64_t w = br_.Peek64();
+        const uint32_t z = std::min(LeadingZeros(w), kMaxPrefix);
+        const uint32_t length = 2 * z + 1 + k;
+        br_.pos += length;
+        Reload();
+        const auto bits = static_cast<uint32_t>(w >> (64 - length));
+        return (bits | (1u << (z + k))) - (1u << k);
+    }
+
+    BitReader br_;
+    uint64_t window_;
+    uint32_t avail_;
+};
+
+// Pairs arrive last coefficient first; at most 64 precede the end of block.
+constexpr int kMaxSymbols = 65;
+
+// Places the pairs, first coefficient first, and returns how many scan
+// positions they cover, or -1 when they run past the last one.
+inline int Place(const uint32_t* symbols, int count, const uint8_t* scan, int16_t* block) {
+    int p = -1;
+    for (int i = count - 1; i >= 0; --i) {
+        p += static_cast<int>(symbols[i] >> 16);
+        if (static_cast<uint32_t>(p) > 63) return -1;
+        block[scan[p]] = static_cast<int16_t>(symbols[i]);
+    }
+    return p + 1;
+}
+
+template <const VlcFamily& F>
+int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
+    CodeReader codes(reader);
+    uint32_t symbols[kMaxSymbols];
+    // The table and its order travel together: the order of the next code
+    // comes with the entry of this one, not from another load.
+    uint32_t table = 0;
+    uint32_t order = F.order[0];
+    for (int count = 0; count < kMaxSymbols; ++count) {
+        const uint32_t code = codes.Read(order);
+        if (code < kFirstEscapeCode) {
+            const VlcEntry e = F.entries[table][code];
+            if (e.isEob) {
+                reader.pos = codes.Position();
+                return Place(symbols, count, scan, block);
+            }
+            symbols[count] = e.symbol;
+            table = e.next;
+            order = e.nextOrder;
+        } else {
+            // Run and sign in the code, the magnitude above the run's reference level.
+            const uint32_t run = (code - kFirstEscapeCode) >> 1;
+            const uint32_t magnitude =
+                codes.Read(F.escapeOrder) + F.refAbsLevel[table][std::min(run, kRunCap)];
+            const uint32_t level = (code & 1) ? 0u - magnitude : magnitude;
+            // A run past the block's end only needs to stay past it.
+            symbols[count] = PackSymbol(static_cast<int>(std::min(run, 64u)), 0) | (level & 0xFFFF);
+            const auto fit =
+                static_cast<uint32_t>(F.tablesForLevels >> (4 * std::min(magnitude, kLevelCap))) &
+                15;
+            table = std::max(table, fit);
+            order = (F.orders >> (4 * table)) & 15;
+        }
+    }
+    reader.pos = codes.Position();
+    return -1;
+}
+
+}  // namespace
+}  // namespace avs

@@ -1,0 +1,12 @@
+// Processor-specific coefficient decoders (each file compiled with its own target flags).
+#pragma once
+
+namespace avs {
+
+struct KernelTable;
+
+// Replaces the three block decoders with builds of the same loop that use
+// LZCNT and BMI2 (every processor with the AVX2 feature has them).
+void InstallCoefficientKernelsAvx2(KernelTable& table);
+
+}  // namespace avs
