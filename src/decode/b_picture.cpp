@@ -269,16 +269,46 @@ void CompensateBChroma(BPicture& pic, int mbx, int mby, ChromaBlock shape, int b
     }
 }
 
-// Forms every block from its reference(s) with the folded vectors, plus the
-// residual. Chroma is predicted per macroblock when all four blocks share
-// their source (most skipped and direct macroblocks), else per block.
-void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
-                       MacroblockBuffers& buffers) {
+// Luma of one block (index 0..3), or of the whole macroblock (kWhole) when
+// all four blocks share their source.
+constexpr int kWhole = 4;
+
+void CompensateBLuma(BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
+                     const int16_t* residual) {
     DecodedFrame& frame = pic.frame;
     const DecodedFrame& fwd = pic.forward;
     const DecodedFrame& bwd = pic.backward;
-    const int width = static_cast<int>(frame.width);
-    const int height = static_cast<int>(16 * frame.mbHeight);
+    if (s.kind == BlockSource::kBoth) {
+        if (b == kWhole) {
+            MotionCompensateLumaBi16x16(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
+                                        bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby,
+                                        s.forward, s.backward);
+        } else {
+            MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
+                                      bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
+                                      s.forward, s.backward);
+        }
+        return;
+    }
+    const bool forward = s.kind == BlockSource::kForwardOnly;
+    const DecodedFrame& ref = forward ? fwd : bwd;
+    const MotionVector mv = forward ? s.forward : s.backward;
+    if (b == kWhole) {
+        MotionCompensateLuma16x16(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
+                                  ref.refLumaPitch, residual, mbx, mby, mv);
+    } else {
+        MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
+                                ref.refLumaPitch, residual, mbx, mby, b, mv);
+    }
+}
+
+// Forms every block from its reference(s) with the folded vectors, plus the
+// residual. When all four blocks share their source (most skipped and direct
+// macroblocks) the macroblock is predicted whole, else block by block.
+void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
+                       MacroblockBuffers& buffers) {
+    const int width = static_cast<int>(pic.frame.width);
+    const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
     BlockSource sources[4];
     bool shared = true;
@@ -286,25 +316,16 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
         // Blocks with the vectors of the block before them fold them alike.
         const bool repeats = b > 0 && mb.blockPredDir[b] == mb.blockPredDir[b - 1] &&
                              mb.mv[b] == mb.mv[b - 1] && mb.mvBackward[b] == mb.mvBackward[b - 1];
-        const BlockSource& s = sources[b] =
-            repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
-        shared = shared && s == sources[0];
-        const int16_t* residual = (cbp >> b) & 1 ? buffers.luma[b] : nullptr;
-        if (s.kind == BlockSource::kBoth) {
-            MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
-                                      bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
-                                      s.forward, s.backward);
-        } else {
-            const bool forward = s.kind == BlockSource::kForwardOnly;
-            const DecodedFrame& ref = forward ? fwd : bwd;
-            MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
-                                    ref.refLumaPitch, residual, mbx, mby, b,
-                                    forward ? s.forward : s.backward);
-        }
+        sources[b] = repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
+        shared = shared && sources[b] == sources[0];
     }
     if (shared) {
+        CompensateBLuma(pic, mbx, mby, kWhole, sources[0], cbp & 15 ? buffers.luma[0] : nullptr);
         CompensateBChroma(pic, mbx, mby, ChromaBlock::k8x8, 0, sources[0], cbp, buffers);
         return;
+    }
+    for (int b = 0; b < 4; ++b) {
+        CompensateBLuma(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? buffers.luma[b] : nullptr);
     }
     for (int b = 0; b < 4; ++b) {
         CompensateBChroma(pic, mbx, mby, ChromaBlock::k4x4, b, sources[b], cbp, buffers);

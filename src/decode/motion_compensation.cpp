@@ -1,34 +1,51 @@
 #include "decode/motion_compensation.h"
 
-#include <cstring>
-
 #include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
 
-inline int Clip(int v) {
-    return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
-
-// Where luma block k of a macroblock reads: its integer reference position
-// (the vector shifted arithmetically, which keeps a fraction of 0..3 for
-// negative vectors too) and the slot of its fraction.
+// Where a luma area whose top-left sample is (x, y) reads: its integer
+// reference position (the vector shifted arithmetically, which keeps a
+// fraction of 0..3 for negative vectors too) and the slot of its fraction.
 struct LumaSource {
     ptrdiff_t offset;  // from the reference origin
     int fx;
     int fy;
 };
 
-inline LumaSource LocateLuma(ptrdiff_t refPitch, int mbx, int mby, int block, MotionVector mv) {
-    const int x = 8 * (2 * mbx + (block & 1)) + (mv.x >> 2);
-    const int y = 8 * (2 * mby + (block >> 1)) + (mv.y >> 2);
-    return {static_cast<ptrdiff_t>(y) * refPitch + x, mv.x & 3, mv.y & 3};
+inline LumaSource LocateLuma(ptrdiff_t refPitch, int x, int y, MotionVector mv) {
+    return {static_cast<ptrdiff_t>(y + (mv.y >> 2)) * refPitch + x + (mv.x >> 2), mv.x & 3,
+            mv.y & 3};
 }
 
-inline ptrdiff_t LumaBlockOffset(ptrdiff_t pitch, int mbx, int mby, int block) {
-    return static_cast<ptrdiff_t>(8 * (2 * mby + (block >> 1))) * pitch +
-           8 * (2 * mbx + (block & 1));
+// A luma area of `size` (kLuma8x8 or kLuma16x16) at (x, y).
+void CompensateLuma(int size, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
+                    ptrdiff_t refPitch, const int16_t* residual, int x, int y, MotionVector mv) {
+    const LumaSource src = LocateLuma(refPitch, x, y, mv);
+    gKernels.McLumaAdd[size][src.fx][src.fy](dst + static_cast<ptrdiff_t>(y) * dstPitch + x,
+                                             dstPitch, ref + src.offset, refPitch, residual);
+}
+
+// The first prediction goes into a buffer, the second is averaged with it.
+void CompensateLumaBi(int size, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
+                      const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual, int x,
+                      int y, MotionVector mv0, MotionVector mv1) {
+    alignas(32) uint8_t pred[16 * 16];
+    const int width = size == kLuma16x16 ? 16 : 8;
+    const LumaSource src0 = LocateLuma(refPitch, x, y, mv0);
+    const LumaSource src1 = LocateLuma(refPitch, x, y, mv1);
+    gKernels.McLumaAdd[size][src0.fx][src0.fy](pred, width, ref0 + src0.offset, refPitch, nullptr);
+    gKernels.McLumaAvgAdd[size][src1.fx][src1.fy](dst + static_cast<ptrdiff_t>(y) * dstPitch + x,
+                                                  dstPitch, ref1 + src1.offset, refPitch, pred,
+                                                  residual);
+}
+
+inline int BlockX(int mbx, int block) {
+    return 16 * mbx + 8 * (block & 1);
+}
+inline int BlockY(int mby, int block) {
+    return 16 * mby + 8 * (block >> 1);
 }
 
 // Top-left sample of a chroma block inside the macroblock's 8x8 chroma block.
@@ -70,40 +87,28 @@ inline ptrdiff_t ChromaDestOffset(ptrdiff_t pitch, int mbx, int mby, ChromaCorne
 void MotionCompensateLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
                              ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
                              int block, MotionVector mv) {
-    const LumaSource src = LocateLuma(refPitch, mbx, mby, block, mv);
-    gKernels.McLumaAdd[src.fx][src.fy](dst + LumaBlockOffset(dstPitch, mbx, mby, block), dstPitch,
-                                       ref + src.offset, refPitch, residual);
+    CompensateLuma(kLuma8x8, dst, dstPitch, ref, refPitch, residual, BlockX(mbx, block),
+                   BlockY(mby, block), mv);
 }
 
-void PredictLuma8x8(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch, int mbx, int mby,
-                    int block, MotionVector mv) {
-    const LumaSource src = LocateLuma(refPitch, mbx, mby, block, mv);
-    gKernels.McLumaPredict[src.fx][src.fy](pred, ref + src.offset, refPitch);
-}
-
-void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
-                const int16_t* residual) {
-    // Predictions and residual are contiguous 8x8 blocks: one loop over all
-    // 64 samples (which the compiler vectorises), then the rows are stored.
-    alignas(16) uint8_t out[64];
-    if (residual == nullptr) {
-        for (int i = 0; i < 64; ++i) out[i] = static_cast<uint8_t>((pred0[i] + pred1[i] + 1) >> 1);
-    } else {
-        for (int i = 0; i < 64; ++i) {
-            out[i] = static_cast<uint8_t>(Clip(((pred0[i] + pred1[i] + 1) >> 1) + residual[i]));
-        }
-    }
-    for (int r = 0; r < 8; ++r) std::memcpy(dst + r * dstPitch, out + 8 * r, 8);
+void MotionCompensateLuma16x16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
+                               ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
+                               MotionVector mv) {
+    CompensateLuma(kLuma16x16, dst, dstPitch, ref, refPitch, residual, 16 * mbx, 16 * mby, mv);
 }
 
 void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
                                const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
                                int mbx, int mby, int block, MotionVector mv0, MotionVector mv1) {
-    alignas(16) uint8_t pred[2][64];
-    PredictLuma8x8(pred[0], ref0, refPitch, mbx, mby, block, mv0);
-    PredictLuma8x8(pred[1], ref1, refPitch, mbx, mby, block, mv1);
-    Average8x8(dst + LumaBlockOffset(dstPitch, mbx, mby, block), dstPitch, pred[0], pred[1],
-               residual);
+    CompensateLumaBi(kLuma8x8, dst, dstPitch, ref0, ref1, refPitch, residual, BlockX(mbx, block),
+                     BlockY(mby, block), mv0, mv1);
+}
+
+void MotionCompensateLumaBi16x16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
+                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
+                                 int mbx, int mby, MotionVector mv0, MotionVector mv1) {
+    CompensateLumaBi(kLuma16x16, dst, dstPitch, ref0, ref1, refPitch, residual, 16 * mbx, 16 * mby,
+                     mv0, mv1);
 }
 
 void MotionCompensateChroma(ChromaBlock shape, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
@@ -133,18 +138,11 @@ void MotionCompensateChromaBi4x4(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t
 void MotionCompensateChromaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
                                  const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
                                  int mbx, int mby, MotionVector mv0, MotionVector mv1) {
-    // A single-reference prediction plus a zero residual is the unclipped
-    // prediction itself (a weighted mean of samples never leaves 0..255).
-    static constexpr int16_t kNoResidual[64] = {};
     constexpr ChromaCorner kWhole{0, 0};
-    alignas(16) uint8_t pred[2][64];
-    const McChromaFn predict = gKernels.McChroma8x8;
-    predict(pred[0], 8, ref0 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv0), refPitch,
-            kNoResidual, mv0.x & 7, mv0.y & 7);
-    predict(pred[1], 8, ref1 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv1), refPitch,
-            kNoResidual, mv1.x & 7, mv1.y & 7);
-    Average8x8(dst + ChromaDestOffset(dstPitch, mbx, mby, kWhole), dstPitch, pred[0], pred[1],
-               residual);
+    gKernels.McChromaBi8x8(dst + ChromaDestOffset(dstPitch, mbx, mby, kWhole), dstPitch,
+                           ref0 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv0),
+                           ref1 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv1), refPitch,
+                           residual, mv0.x & 7, mv0.y & 7, mv1.x & 7, mv1.y & 7);
 }
 
 }  // namespace avs

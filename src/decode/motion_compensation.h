@@ -20,9 +20,12 @@ void MotionCompensateLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* re
                              ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
                              int block, MotionVector mv);
 
-// Luma block k predicted into `pred` (8x8, row stride 8).
-void PredictLuma8x8(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch, int mbx, int mby,
-                    int block, MotionVector mv);
+// The whole luma macroblock with one vector: the same samples as the four
+// blocks with that vector. `residual` is null or the four 8x8 blocks in block
+// order (uncoded blocks zero).
+void MotionCompensateLuma16x16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
+                               ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
+                               MotionVector mv);
 
 // Bi-directional luma block k: the rounded average of the predictions from
 // `ref0` with `mv0` and from `ref1` with `mv1` (both references share one
@@ -31,10 +34,11 @@ void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* 
                                const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
                                int mbx, int mby, int block, MotionVector mv0, MotionVector mv1);
 
-// (p0 + p1 + 1) >> 1 of two 8x8 predictions (row stride 8), plus `residual`
-// unless it is null, clipped, written at `dst` (luma and chroma alike).
-void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
-                const int16_t* residual);
+// The whole bi-directional luma macroblock with one pair of vectors; the
+// residual as for MotionCompensateLuma16x16.
+void MotionCompensateLumaBi16x16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
+                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
+                                 int mbx, int mby, MotionVector mv0, MotionVector mv1);
 
 // The chroma block that belongs to a partition, inside the macroblock's 8x8
 // chroma block: 8x8 for 16x16, 8x4 for 16x8, 4x8 for 8x16, 4x4 for an 8x8

@@ -75,11 +75,17 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
                          static_cast<int>(16 * frame.mbHeight));
     }
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
-    for (int k = 0; k < 4; ++k) {
-        const int p = kPPartitionOfBlock[mb.mbType][k];
-        MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, refs[p]->refLumaPlane,
-                                refs[p]->refLumaPitch, (cbp >> k) & 1 ? buffers.luma[k] : nullptr,
-                                mbx, mby, k, folded[p]);
+    if (shape.partitions == 1) {
+        MotionCompensateLuma16x16(frame.lumaPlane, frame.lumaPitch, refs[0]->refLumaPlane,
+                                  refs[0]->refLumaPitch, cbp & 15 ? buffers.luma[0] : nullptr, mbx,
+                                  mby, folded[0]);
+    } else {
+        for (int k = 0; k < 4; ++k) {
+            const int p = kPPartitionOfBlock[mb.mbType][k];
+            MotionCompensateLuma8x8(
+                frame.lumaPlane, frame.lumaPitch, refs[p]->refLumaPlane, refs[p]->refLumaPitch,
+                (cbp >> k) & 1 ? buffers.luma[k] : nullptr, mbx, mby, k, folded[p]);
+        }
     }
     for (int p = 0; p < shape.partitions; ++p) {
         const DecodedFrame& ref = *refs[p];

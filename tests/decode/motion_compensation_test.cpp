@@ -74,29 +74,61 @@ constexpr int kMbHeight = 2;
 constexpr int kWidth = 16 * kMbWidth;
 constexpr int kHeight = 16 * kMbHeight;
 
+// Luma of block 0..3, or of the whole macroblock (kWhole), single or
+// bi-directional, through the dispatchers.
+constexpr int kWhole = 4;
+
+void CompensateLuma(uint8_t* dst, BorderedPlane& ref0, BorderedPlane& ref1, bool bi,
+                    const int16_t* residual, int mbx, int mby, int block, MotionVector mv0,
+                    MotionVector mv1) {
+    if (bi && block == kWhole) {
+        MotionCompensateLumaBi16x16(dst, kWidth, ref0.origin(), ref1.origin(), ref0.pitch(),
+                                    residual, mbx, mby, mv0, mv1);
+    } else if (bi) {
+        MotionCompensateLumaBi8x8(dst, kWidth, ref0.origin(), ref1.origin(), ref0.pitch(), residual,
+                                  mbx, mby, block, mv0, mv1);
+    } else if (block == kWhole) {
+        MotionCompensateLuma16x16(dst, kWidth, ref0.origin(), ref0.pitch(), residual, mbx, mby,
+                                  mv0);
+    } else {
+        MotionCompensateLuma8x8(dst, kWidth, ref0.origin(), ref0.pitch(), residual, mbx, mby, block,
+                                mv0);
+    }
+}
+
+// The luma sample at picture position (x, y) moved by a folded vector.
+int LumaExpected(const BorderedPlane& ref, int x, int y, MotionVector mv) {
+    const int qx = 4 * x + mv.x, qy = 4 * y + mv.y;
+    const int X = FloorDiv(qx, 4), Y = FloorDiv(qy, 4);
+    return test::LumaByTaps([&](int dx, int dy) { return ref.At(X + dx, Y + dy); }, qx - 4 * X,
+                            qy - 4 * Y);
+}
+
 TEST(MotionCompensation, FoldedLumaVectorsReadTheReplicatedEdge) {
     FillKernelTable();
     std::mt19937 rng(3);
-    BorderedPlane ref(kWidth, kHeight, 64, rng);
-    for (int trial = 0; trial < 400; ++trial) {
-        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight, block = rng() % 4;
-        MotionVector mv{RandomComponent(rng), RandomComponent(rng)};
-        ClipMotionVector(mv, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
+    BorderedPlane ref0(kWidth, kHeight, 64, rng), ref1(kWidth, kHeight, 64, rng);
+    for (int trial = 0; trial < 800; ++trial) {
+        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight, block = rng() % 5;
+        const bool bi = trial & 1;
+        MotionVector mv0{RandomComponent(rng), RandomComponent(rng)};
+        MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
+        ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
+        ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
         std::vector<uint8_t> dst = Pattern(kWidth * kHeight);
         std::vector<uint8_t> expected = dst;
-        const int x0 = 8 * (2 * mbx + (block & 1)), y0 = 8 * (2 * mby + (block >> 1));
-        for (int r = 0; r < 8; ++r) {
-            for (int c = 0; c < 8; ++c) {
-                const int qx = 4 * (x0 + c) + mv.x, qy = 4 * (y0 + r) + mv.y;
-                const int X = FloorDiv(qx, 4), Y = FloorDiv(qy, 4);
-                expected[(y0 + r) * kWidth + x0 + c] = static_cast<uint8_t>(
-                    test::LumaByTaps([&](int dx, int dy) { return ref.At(X + dx, Y + dy); },
-                                     qx - 4 * X, qy - 4 * Y));
+        const int size = block == kWhole ? 16 : 8;
+        const int x0 = 16 * mbx + (block == kWhole ? 0 : 8 * (block & 1));
+        const int y0 = 16 * mby + (block == kWhole ? 0 : 8 * (block >> 1));
+        for (int r = 0; r < size; ++r) {
+            for (int c = 0; c < size; ++c) {
+                int p = LumaExpected(ref0, x0 + c, y0 + r, mv0);
+                if (bi) p = (p + LumaExpected(ref1, x0 + c, y0 + r, mv1) + 1) >> 1;
+                expected[(y0 + r) * kWidth + x0 + c] = static_cast<uint8_t>(p);
             }
         }
-        MotionCompensateLuma8x8(dst.data(), kWidth, ref.origin(), ref.pitch(), nullptr, mbx, mby,
-                                block, mv);
-        ASSERT_EQ(dst, expected) << "vector " << mv.x << "," << mv.y;
+        CompensateLuma(dst.data(), ref0, ref1, bi, nullptr, mbx, mby, block, mv0, mv1);
+        ASSERT_EQ(dst, expected) << "vector " << mv0.x << "," << mv0.y << " block " << block;
     }
 }
 
@@ -110,11 +142,12 @@ TEST(MotionCompensation, NegativeVectorsKeepAFractionOfZeroToThree) {
         int fx;
     };
     for (const Case& c : {Case{-1, 7, 3}, Case{-4, 7, 0}, Case{-5, 6, 3}, Case{6, 9, 2}}) {
-        uint8_t viaDispatch[64];
-        uint8_t direct[64];
-        PredictLuma8x8(viaDispatch, ref.origin(), ref.pitch(), 0, 0, 1, {c.mvx, 0});
-        gKernels.McLumaPredict[c.fx][0](direct, ref.origin() + c.column, ref.pitch());
-        EXPECT_EQ(0, std::memcmp(viaDispatch, direct, 64)) << "mvx " << c.mvx;
+        std::vector<uint8_t> viaDispatch(kWidth * kHeight), direct(kWidth * kHeight);
+        MotionCompensateLuma8x8(viaDispatch.data(), kWidth, ref.origin(), ref.pitch(), nullptr, 0,
+                                0, 1, {c.mvx, 0});
+        gKernels.McLumaAdd[kLuma8x8][c.fx][0](direct.data() + 8, kWidth, ref.origin() + c.column,
+                                              ref.pitch(), nullptr);
+        EXPECT_EQ(viaDispatch, direct) << "mvx " << c.mvx;
     }
 }
 
@@ -138,23 +171,53 @@ TEST(MotionCompensation, ResidualIsAddedOnlyWhenGiven) {
     }
 }
 
+// A whole macroblock is its four blocks with the same vectors, each block
+// with its own residual block.
+TEST(MotionCompensation, WholeMacroblockIsItsFourBlocks) {
+    FillKernelTable();
+    std::mt19937 rng(6);
+    BorderedPlane ref0(kWidth, kHeight, 64, rng), ref1(kWidth, kHeight, 64, rng);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight;
+        const bool bi = trial & 1;
+        MotionVector mv0{RandomComponent(rng), RandomComponent(rng)};
+        MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
+        ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth, kHeight);
+        ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth, kHeight);
+        int16_t residual[4][64] = {};
+        for (auto& block : residual) {
+            if (rng() % 3 == 0) continue;  // an uncoded block stays zero
+            for (int16_t& v : block) v = static_cast<int16_t>(int(rng() % 512) - 256);
+        }
+        const bool coded = trial % 4 < 2;
+        std::vector<uint8_t> whole = Pattern(kWidth * kHeight), blocks = whole;
+        CompensateLuma(whole.data(), ref0, ref1, bi, coded ? residual[0] : nullptr, mbx, mby,
+                       kWhole, mv0, mv1);
+        for (int k = 0; k < 4; ++k) {
+            CompensateLuma(blocks.data(), ref0, ref1, bi, coded ? residual[k] : nullptr, mbx, mby,
+                           k, mv0, mv1);
+        }
+        ASSERT_EQ(whole, blocks) << "trial " << trial;
+    }
+}
+
 TEST(MotionCompensation, BidirectionalLumaIsTheRoundedAverage) {
     FillKernelTable();
     std::mt19937 rng(6);
     BorderedPlane ref0(kWidth, kHeight, 64, rng), ref1(kWidth, kHeight, 64, rng);
     const MotionVector mv0{5, -3}, mv1{-7, 10};
-    uint8_t p0[64], p1[64];
-    PredictLuma8x8(p0, ref0.origin(), ref0.pitch(), 1, 0, 2, mv0);
-    PredictLuma8x8(p1, ref1.origin(), ref1.pitch(), 1, 0, 2, mv1);
+    std::vector<uint8_t> p0(kWidth * kHeight), p1(kWidth * kHeight);
+    MotionCompensateLuma8x8(p0.data(), kWidth, ref0.origin(), ref0.pitch(), nullptr, 1, 0, 2, mv0);
+    MotionCompensateLuma8x8(p1.data(), kWidth, ref1.origin(), ref1.pitch(), nullptr, 1, 0, 2, mv1);
     int16_t residual[64];
     for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
     for (const int16_t* res :
          {static_cast<const int16_t*>(nullptr), static_cast<const int16_t*>(residual)}) {
         std::vector<uint8_t> dst = Pattern(kWidth * kHeight), expected = dst;
         for (int i = 0; i < 64; ++i) {
-            const int avg = (p0[i] + p1[i] + 1) >> 1;
-            expected[(8 + i / 8) * kWidth + 16 + i % 8] =
-                static_cast<uint8_t>(res ? std::clamp(avg + res[i], 0, 255) : avg);
+            const int at = (8 + i / 8) * kWidth + 16 + i % 8;
+            const int avg = (p0[at] + p1[at] + 1) >> 1;
+            expected[at] = static_cast<uint8_t>(res ? std::clamp(avg + res[i], 0, 255) : avg);
         }
         MotionCompensateLumaBi8x8(dst.data(), kWidth, ref0.origin(), ref1.origin(), ref0.pitch(),
                                   res, 1, 0, 2, mv0, mv1);
