@@ -236,77 +236,31 @@ BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int widt
     return s;
 }
 
-// Chroma of one block (ChromaBlock::k4x4, index b) or of the whole
-// macroblock (k8x8, when all four blocks share their source).
-void CompensateBChroma(BPicture& pic, int mbx, int mby, ChromaBlock shape, int b,
-                       const BlockSource& s, uint32_t cbp, MacroblockBuffers& buffers) {
-    DecodedFrame& frame = pic.frame;
-    const DecodedFrame& fwd = pic.forward;
-    const DecodedFrame& bwd = pic.backward;
-    if (s.kind != BlockSource::kBoth) {
-        const bool forward = s.kind == BlockSource::kForwardOnly;
-        const DecodedFrame& ref = forward ? fwd : bwd;
-        const MotionVector mv = forward ? s.forward : s.backward;
-        MotionCompensateChroma(shape, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
-                               ref.refChromaPitch, buffers.cb, mbx, mby, b, mv);
-        MotionCompensateChroma(shape, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
-                               ref.refChromaPitch, buffers.cr, mbx, mby, b, mv);
-    } else if (shape == ChromaBlock::k8x8) {
-        // An uncoded chroma block's residual is zero: nothing to add.
-        MotionCompensateChromaBi8x8(
-            frame.cbPlane, frame.chromaPitch, fwd.refCbPlane, bwd.refCbPlane, fwd.refChromaPitch,
-            (cbp >> 4) & 1 ? buffers.cb : nullptr, mbx, mby, s.forward, s.backward);
-        MotionCompensateChromaBi8x8(
-            frame.crPlane, frame.chromaPitch, fwd.refCrPlane, bwd.refCrPlane, fwd.refChromaPitch,
-            (cbp >> 5) & 1 ? buffers.cr : nullptr, mbx, mby, s.forward, s.backward);
-    } else {
-        MotionCompensateChromaBi4x4(frame.cbPlane, frame.chromaPitch, fwd.refCbPlane,
-                                    bwd.refCbPlane, fwd.refChromaPitch, buffers.cb, mbx, mby, b,
-                                    s.forward, s.backward);
-        MotionCompensateChromaBi4x4(frame.crPlane, frame.chromaPitch, fwd.refCrPlane,
-                                    bwd.refCrPlane, fwd.refChromaPitch, buffers.cr, mbx, mby, b,
-                                    s.forward, s.backward);
-    }
-}
-
-// Luma of one block (index 0..3), or of the whole macroblock (kWhole) when
-// all four blocks share their source.
-constexpr int kWhole = 4;
-
-void CompensateBLuma(BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
-                     const int16_t* residual) {
-    DecodedFrame& frame = pic.frame;
-    const DecodedFrame& fwd = pic.forward;
-    const DecodedFrame& bwd = pic.backward;
+// One block (index 0..3, its chroma 4x4) or the whole macroblock
+// (kWholeMacroblock, chroma 8x8) from its source.
+void CompensateBSource(BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
+                       const int16_t* residual, const MacroblockBuffers& buffers) {
+    const ChromaBlock chroma = b == kWholeMacroblock ? ChromaBlock::k8x8 : ChromaBlock::k4x4;
+    const int chromaIndex = b == kWholeMacroblock ? 0 : b;
     if (s.kind == BlockSource::kBoth) {
-        if (b == kWhole) {
-            MotionCompensateLumaBi16x16(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
-                                        bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby,
-                                        s.forward, s.backward);
-        } else {
-            MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
-                                      bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
-                                      s.forward, s.backward);
-        }
+        MotionCompensateLumaBi(pic.frame, pic.forward, pic.backward, residual, mbx, mby, b,
+                               s.forward, s.backward);
+        MotionCompensateChromaBi(chroma, pic.frame, pic.forward, pic.backward, buffers, mbx, mby,
+                                 chromaIndex, s.forward, s.backward);
         return;
     }
     const bool forward = s.kind == BlockSource::kForwardOnly;
-    const DecodedFrame& ref = forward ? fwd : bwd;
+    const DecodedFrame& ref = forward ? pic.forward : pic.backward;
     const MotionVector mv = forward ? s.forward : s.backward;
-    if (b == kWhole) {
-        MotionCompensateLuma16x16(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
-                                  ref.refLumaPitch, residual, mbx, mby, mv);
-    } else {
-        MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
-                                ref.refLumaPitch, residual, mbx, mby, b, mv);
-    }
+    MotionCompensateLuma(pic.frame, ref, residual, mbx, mby, b, mv);
+    MotionCompensateChroma(chroma, pic.frame, ref, buffers, mbx, mby, chromaIndex, mv);
 }
 
 // Forms every block from its reference(s) with the folded vectors, plus the
 // residual. When all four blocks share their source (most skipped and direct
 // macroblocks) the macroblock is predicted whole, else block by block.
 void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
-                       MacroblockBuffers& buffers) {
+                       const MacroblockBuffers& buffers) {
     const int width = static_cast<int>(pic.frame.width);
     const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
@@ -320,15 +274,13 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
         shared = shared && sources[b] == sources[0];
     }
     if (shared) {
-        CompensateBLuma(pic, mbx, mby, kWhole, sources[0], cbp & 15 ? buffers.luma[0] : nullptr);
-        CompensateBChroma(pic, mbx, mby, ChromaBlock::k8x8, 0, sources[0], cbp, buffers);
+        CompensateBSource(pic, mbx, mby, kWholeMacroblock, sources[0],
+                          cbp & 15 ? buffers.luma[0] : nullptr, buffers);
         return;
     }
     for (int b = 0; b < 4; ++b) {
-        CompensateBLuma(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? buffers.luma[b] : nullptr);
-    }
-    for (int b = 0; b < 4; ++b) {
-        CompensateBChroma(pic, mbx, mby, ChromaBlock::k4x4, b, sources[b], cbp, buffers);
+        CompensateBSource(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? buffers.luma[b] : nullptr,
+                          buffers);
     }
 }
 

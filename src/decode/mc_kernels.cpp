@@ -134,7 +134,7 @@ void McChromaBiPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, cons
     for (int r = 0; r < H; ++r) {
         for (int c = 0; c < W; ++c) {
             const int p = (w0.At(ref0 + c, refPitch) + w1.At(ref1 + c, refPitch) + 1) >> 1;
-            dst[c] = static_cast<uint8_t>(residual ? Clip(p + residual[8 * r + c]) : p);
+            dst[c] = static_cast<uint8_t>(Clip(p + residual[8 * r + c]));
         }
         dst += dstPitch;
         ref0 += refPitch;
@@ -178,7 +178,10 @@ void InstallMcKernels(KernelTable& table, uint32_t features) {
         InstallMcLumaSse2(table);
         InstallMcChromaSse2(table);
     }
-    if ((features & cpu::kSse2) && (features & cpu::kAvx2)) InstallMcLumaAvx2(table);
+    if ((features & cpu::kSse2) && (features & cpu::kAvx2)) {
+        InstallMcLumaAvx2(table);
+        InstallMcChromaAvx2(table);
+    }
 #else
     (void)features;
 #endif

@@ -29,11 +29,12 @@ using McLumaAddFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* re
 using McLumaAvgAddFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
                                 ptrdiff_t refPitch, const uint8_t* pred, const int16_t* residual);
 // Predicts a chroma block at eighth-sample fraction (ax, ay), adds residual
-// (row stride 8, positioned at the block), clips, stores.
+// (row stride 8, positioned at the block), clips, stores. A block of W x H
+// reads rows 0..H; 8-wide kernels may read 16 samples of each row (the
+// reference margins cover that), 4-wide ones read columns 0..4.
 using McChromaFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
                             ptrdiff_t refPitch, const int16_t* residual, int ax, int ay);
-// Chroma from two references (same pitch), rounded average, residual added
-// unless it is null.
+// Chroma from two references (same pitch), rounded average, then as McChromaFn.
 using McChromaBiFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
                               const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
                               int ax0, int ay0, int ax1, int ay1);

@@ -5,47 +5,34 @@
 namespace avs {
 namespace {
 
-// Where a luma area whose top-left sample is (x, y) reads: its integer
-// reference position (the vector shifted arithmetically, which keeps a
-// fraction of 0..3 for negative vectors too) and the slot of its fraction.
+// The luma area of a block index: its size slot and top-left sample.
+struct LumaArea {
+    int size;  // kLuma8x8 or kLuma16x16
+    int x;
+    int y;
+};
+
+inline LumaArea AreaOf(int mbx, int mby, int block) {
+    if (block == kWholeMacroblock) return {kLuma16x16, 16 * mbx, 16 * mby};
+    return {kLuma8x8, 16 * mbx + 8 * (block & 1), 16 * mby + 8 * (block >> 1)};
+}
+
+// Where an area reads: its integer reference position (the vector shifted
+// arithmetically, which keeps a fraction of 0..3 for negative vectors too) and
+// the fraction.
 struct LumaSource {
     ptrdiff_t offset;  // from the reference origin
     int fx;
     int fy;
 };
 
-inline LumaSource LocateLuma(ptrdiff_t refPitch, int x, int y, MotionVector mv) {
-    return {static_cast<ptrdiff_t>(y + (mv.y >> 2)) * refPitch + x + (mv.x >> 2), mv.x & 3,
+inline LumaSource LocateLuma(ptrdiff_t refPitch, const LumaArea& a, MotionVector mv) {
+    return {static_cast<ptrdiff_t>(a.y + (mv.y >> 2)) * refPitch + a.x + (mv.x >> 2), mv.x & 3,
             mv.y & 3};
 }
 
-// A luma area of `size` (kLuma8x8 or kLuma16x16) at (x, y).
-void CompensateLuma(int size, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                    ptrdiff_t refPitch, const int16_t* residual, int x, int y, MotionVector mv) {
-    const LumaSource src = LocateLuma(refPitch, x, y, mv);
-    gKernels.McLumaAdd[size][src.fx][src.fy](dst + static_cast<ptrdiff_t>(y) * dstPitch + x,
-                                             dstPitch, ref + src.offset, refPitch, residual);
-}
-
-// The first prediction goes into a buffer, the second is averaged with it.
-void CompensateLumaBi(int size, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                      const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual, int x,
-                      int y, MotionVector mv0, MotionVector mv1) {
-    alignas(32) uint8_t pred[16 * 16];
-    const int width = size == kLuma16x16 ? 16 : 8;
-    const LumaSource src0 = LocateLuma(refPitch, x, y, mv0);
-    const LumaSource src1 = LocateLuma(refPitch, x, y, mv1);
-    gKernels.McLumaAdd[size][src0.fx][src0.fy](pred, width, ref0 + src0.offset, refPitch, nullptr);
-    gKernels.McLumaAvgAdd[size][src1.fx][src1.fy](dst + static_cast<ptrdiff_t>(y) * dstPitch + x,
-                                                  dstPitch, ref1 + src1.offset, refPitch, pred,
-                                                  residual);
-}
-
-inline int BlockX(int mbx, int block) {
-    return 16 * mbx + 8 * (block & 1);
-}
-inline int BlockY(int mby, int block) {
-    return 16 * mby + 8 * (block >> 1);
+inline uint8_t* LumaTarget(DecodedFrame& frame, const LumaArea& a) {
+    return frame.lumaPlane + static_cast<ptrdiff_t>(a.y) * frame.lumaPitch + a.x;
 }
 
 // Top-left sample of a chroma block inside the macroblock's 8x8 chroma block.
@@ -68,81 +55,92 @@ inline ChromaCorner CornerOf(ChromaBlock shape, int block) {
     return {4 * (block & 1), 4 * (block >> 1)};
 }
 
-// The integer position of the chroma sample under (8*mbx + cx, 8*mby + cy) moved by
-// the vector in eighth samples. Coordinates left of or above the picture read
-// the bordered plane's replicated edge, which equals clamping them to 0.
-inline ptrdiff_t ChromaSourceOffset(ptrdiff_t refPitch, int mbx, int mby, ChromaCorner corner,
-                                    MotionVector mv) {
-    const int x = 8 * mbx + corner.cx + (mv.x >> 3);
-    const int y = 8 * mby + corner.cy + (mv.y >> 3);
-    return static_cast<ptrdiff_t>(y) * refPitch + x;
-}
+// A chroma block's place in both planes: the destination and residual
+// offsets, and for each reference the source offset and the fraction.
+// The source is the integer position of the chroma sample under
+// (8*mbx + cx, 8*mby + cy) moved by the vector in eighth samples; coordinates
+// left of or above the picture read the bordered plane's replicated edge,
+// which equals clamping them to 0.
+struct ChromaPlace {
+    ptrdiff_t dst;
+    int residual;
 
-inline ptrdiff_t ChromaDestOffset(ptrdiff_t pitch, int mbx, int mby, ChromaCorner corner) {
-    return static_cast<ptrdiff_t>(8 * mby + corner.cy) * pitch + 8 * mbx + corner.cx;
-}
+    ChromaPlace(const DecodedFrame& frame, int mbx, int mby, ChromaCorner c)
+        : dst(static_cast<ptrdiff_t>(8 * mby + c.cy) * frame.chromaPitch + 8 * mbx + c.cx),
+          residual(8 * c.cy + c.cx) {}
+};
+
+struct ChromaSource {
+    ptrdiff_t offset;
+    int ax;
+    int ay;
+
+    ChromaSource(const DecodedFrame& ref, int mbx, int mby, ChromaCorner c, MotionVector mv)
+        : offset(static_cast<ptrdiff_t>(8 * mby + c.cy + (mv.y >> 3)) * ref.refChromaPitch +
+                 8 * mbx + c.cx + (mv.x >> 3)),
+          ax(mv.x & 7),
+          ay(mv.y & 7) {}
+};
 
 }  // namespace
 
-void MotionCompensateLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                             ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                             int block, MotionVector mv) {
-    CompensateLuma(kLuma8x8, dst, dstPitch, ref, refPitch, residual, BlockX(mbx, block),
-                   BlockY(mby, block), mv);
+void MotionCompensateLuma(DecodedFrame& frame, const DecodedFrame& ref, const int16_t* residual,
+                          int mbx, int mby, int block, MotionVector mv) {
+    const LumaArea area = AreaOf(mbx, mby, block);
+    const LumaSource src = LocateLuma(ref.refLumaPitch, area, mv);
+    gKernels.McLumaAdd[area.size][src.fx][src.fy](LumaTarget(frame, area), frame.lumaPitch,
+                                                  ref.refLumaPlane + src.offset, ref.refLumaPitch,
+                                                  residual);
 }
 
-void MotionCompensateLuma16x16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                               ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                               MotionVector mv) {
-    CompensateLuma(kLuma16x16, dst, dstPitch, ref, refPitch, residual, 16 * mbx, 16 * mby, mv);
+void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const DecodedFrame& ref1,
+                            const int16_t* residual, int mbx, int mby, int block, MotionVector mv0,
+                            MotionVector mv1) {
+    // The first prediction goes into a buffer, the second is averaged with it.
+    alignas(32) uint8_t pred[16 * 16];
+    const LumaArea area = AreaOf(mbx, mby, block);
+    const ptrdiff_t refPitch = ref0.refLumaPitch;
+    const LumaSource src0 = LocateLuma(refPitch, area, mv0);
+    const LumaSource src1 = LocateLuma(refPitch, area, mv1);
+    gKernels.McLumaAdd[area.size][src0.fx][src0.fy](
+        pred, area.size == kLuma16x16 ? 16 : 8, ref0.refLumaPlane + src0.offset, refPitch, nullptr);
+    gKernels.McLumaAvgAdd[area.size][src1.fx][src1.fy](LumaTarget(frame, area), frame.lumaPitch,
+                                                       ref1.refLumaPlane + src1.offset, refPitch,
+                                                       pred, residual);
 }
 
-void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                               const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                               int mbx, int mby, int block, MotionVector mv0, MotionVector mv1) {
-    CompensateLumaBi(kLuma8x8, dst, dstPitch, ref0, ref1, refPitch, residual, BlockX(mbx, block),
-                     BlockY(mby, block), mv0, mv1);
-}
-
-void MotionCompensateLumaBi16x16(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, MotionVector mv0, MotionVector mv1) {
-    CompensateLumaBi(kLuma16x16, dst, dstPitch, ref0, ref1, refPitch, residual, 16 * mbx, 16 * mby,
-                     mv0, mv1);
-}
-
-void MotionCompensateChroma(ChromaBlock shape, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                            ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                            int block, MotionVector mv) {
+void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
+                            const MacroblockBuffers& buffers, int mbx, int mby, int block,
+                            MotionVector mv) {
     static constexpr McChromaFn KernelTable::*kSlot[] = {
         &KernelTable::McChroma8x8, &KernelTable::McChroma8x4, &KernelTable::McChroma4x8,
         &KernelTable::McChroma4x4};
+    const McChromaFn kernel = gKernels.*kSlot[static_cast<int>(shape)];
     const ChromaCorner corner = CornerOf(shape, block);
-    (gKernels.*kSlot[static_cast<int>(shape)])(
-        dst + ChromaDestOffset(dstPitch, mbx, mby, corner), dstPitch,
-        ref + ChromaSourceOffset(refPitch, mbx, mby, corner, mv), refPitch,
-        residual + 8 * corner.cy + corner.cx, mv.x & 7, mv.y & 7);
+    const ChromaPlace at(frame, mbx, mby, corner);
+    const ChromaSource src(ref, mbx, mby, corner, mv);
+    kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref.refCbPlane + src.offset,
+           ref.refChromaPitch, buffers.cb + at.residual, src.ax, src.ay);
+    kernel(frame.crPlane + at.dst, frame.chromaPitch, ref.refCrPlane + src.offset,
+           ref.refChromaPitch, buffers.cr + at.residual, src.ax, src.ay);
 }
 
-void MotionCompensateChromaBi4x4(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, int block, MotionVector mv0, MotionVector mv1) {
-    const ChromaCorner corner = CornerOf(ChromaBlock::k4x4, block);
-    gKernels.McChromaBi4x4(dst + ChromaDestOffset(dstPitch, mbx, mby, corner), dstPitch,
-                           ref0 + ChromaSourceOffset(refPitch, mbx, mby, corner, mv0),
-                           ref1 + ChromaSourceOffset(refPitch, mbx, mby, corner, mv1), refPitch,
-                           residual + 8 * corner.cy + corner.cx, mv0.x & 7, mv0.y & 7, mv1.x & 7,
-                           mv1.y & 7);
-}
-
-void MotionCompensateChromaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, MotionVector mv0, MotionVector mv1) {
-    constexpr ChromaCorner kWhole{0, 0};
-    gKernels.McChromaBi8x8(dst + ChromaDestOffset(dstPitch, mbx, mby, kWhole), dstPitch,
-                           ref0 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv0),
-                           ref1 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv1), refPitch,
-                           residual, mv0.x & 7, mv0.y & 7, mv1.x & 7, mv1.y & 7);
+void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref0,
+                              const DecodedFrame& ref1, const MacroblockBuffers& buffers, int mbx,
+                              int mby, int block, MotionVector mv0, MotionVector mv1) {
+    const McChromaBiFn kernel =
+        shape == ChromaBlock::k8x8 ? gKernels.McChromaBi8x8 : gKernels.McChromaBi4x4;
+    const ChromaCorner corner = CornerOf(shape, block);
+    const ChromaPlace at(frame, mbx, mby, corner);
+    const ChromaSource src0(ref0, mbx, mby, corner, mv0);
+    const ChromaSource src1(ref1, mbx, mby, corner, mv1);
+    const ptrdiff_t refPitch = ref0.refChromaPitch;
+    kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref0.refCbPlane + src0.offset,
+           ref1.refCbPlane + src1.offset, refPitch, buffers.cb + at.residual, src0.ax, src0.ay,
+           src1.ax, src1.ay);
+    kernel(frame.crPlane + at.dst, frame.chromaPitch, ref0.refCrPlane + src0.offset,
+           ref1.refCrPlane + src1.offset, refPitch, buffers.cr + at.residual, src0.ax, src0.ay,
+           src1.ax, src1.ay);
 }
 
 }  // namespace avs

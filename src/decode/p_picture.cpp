@@ -76,25 +76,18 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
     }
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
     if (shape.partitions == 1) {
-        MotionCompensateLuma16x16(frame.lumaPlane, frame.lumaPitch, refs[0]->refLumaPlane,
-                                  refs[0]->refLumaPitch, cbp & 15 ? buffers.luma[0] : nullptr, mbx,
-                                  mby, folded[0]);
+        MotionCompensateLuma(frame, *refs[0], cbp & 15 ? buffers.luma[0] : nullptr, mbx, mby,
+                             kWholeMacroblock, folded[0]);
     } else {
         for (int k = 0; k < 4; ++k) {
             const int p = kPPartitionOfBlock[mb.mbType][k];
-            MotionCompensateLuma8x8(
-                frame.lumaPlane, frame.lumaPitch, refs[p]->refLumaPlane, refs[p]->refLumaPitch,
-                (cbp >> k) & 1 ? buffers.luma[k] : nullptr, mbx, mby, k, folded[p]);
+            MotionCompensateLuma(frame, *refs[p], (cbp >> k) & 1 ? buffers.luma[k] : nullptr, mbx,
+                                 mby, k, folded[p]);
         }
     }
     for (int p = 0; p < shape.partitions; ++p) {
-        const DecodedFrame& ref = *refs[p];
-        MotionCompensateChroma(shape.chroma, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
-                               ref.refChromaPitch, buffers.cb, mbx, mby, shape.chromaIndex[p],
-                               folded[p]);
-        MotionCompensateChroma(shape.chroma, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
-                               ref.refChromaPitch, buffers.cr, mbx, mby, shape.chromaIndex[p],
-                               folded[p]);
+        MotionCompensateChroma(shape.chroma, frame, *refs[p], buffers, mbx, mby,
+                               shape.chromaIndex[p], folded[p]);
     }
     return true;
 }

@@ -120,7 +120,7 @@ void McChromaSse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_
 }
 
 // The rounded average of two predictions (_mm_avg_epu16 is exactly
-// (a + b + 1) >> 1) plus the residual; a zero residual stands for none.
+// (a + b + 1) >> 1) plus the residual.
 AVS_INLINE __m128i Average(__m128i p0, __m128i p1, __m128i residual) {
     return AddResidual(_mm_avg_epu16(p0, p1), residual);
 }
@@ -137,9 +137,7 @@ void McChromaBiSse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const
         Predict8<8>(ref1, refPitch, w1, p1);
         AVS_UNROLL
         for (int r = 0; r < 8; ++r) {
-            const __m128i res =
-                residual ? _mm_loadu_si128(reinterpret_cast<const __m128i*>(residual + 8 * r))
-                         : _mm_setzero_si128();
+            const __m128i res = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residual + 8 * r));
             _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + r * dstPitch),
                              Average(p0[r], p1[r], res));
         }
@@ -149,8 +147,8 @@ void McChromaBiSse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const
         Predict4<4>(ref1, refPitch, w1, p1);
         AVS_UNROLL
         for (int i = 0; i < 2; ++i) {
-            const __m128i res = residual ? Residual4x2(residual + 16 * i) : _mm_setzero_si128();
-            Store4x2(dst + 2 * i * dstPitch, dstPitch, Average(p0[i], p1[i], res));
+            Store4x2(dst + 2 * i * dstPitch, dstPitch,
+                     Average(p0[i], p1[i], Residual4x2(residual + 16 * i)));
         }
     }
 }
