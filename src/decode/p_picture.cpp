@@ -37,17 +37,18 @@ struct PPicture {
 
 PPicture StartPPicture(DecoderContext& ctx, DecodedFrame& frame) {
     PPicture pic{ctx, frame, {}, {}};
-    pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
-                          static_cast<int>(frame.mbHeight)};
     const FrameQueue& queue = ctx.queue;
+    int32_t distance[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
         const DecodedFrame* ref = queue.FrameAt(queue.count - 2 - k);
         if (ref != nullptr && ref->width == frame.width && ref->height == frame.height) {
             pic.refs[k] = ref;
-            pic.predictor.refScale[k] =
-                2 * DistanceDelta(frame.pictureDistance, ref->pictureDistance);
+            distance[k] = 2 * DistanceDelta(frame.pictureDistance, ref->pictureDistance);
         }
     }
+    const MacroblockGrid grid{frame.macroblocks, static_cast<int>(frame.mbWidth),
+                              static_cast<int>(frame.mbHeight)};
+    pic.predictor = MakePVectorPredictor(grid, distance[0], distance[1]);
     return pic;
 }
 
