@@ -273,6 +273,10 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
         sources[b] = repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
         shared = shared && sources[b] == sources[0];
     }
+    if (sources[0].kind != BlockSource::kBackwardOnly)
+        PrefetchReference(pic.forward, mbx, mby, sources[0].forward);
+    if (sources[0].kind != BlockSource::kForwardOnly)
+        PrefetchReference(pic.backward, mbx, mby, sources[0].backward);
     if (shared) {
         CompensateBSource(pic, mbx, mby, kWholeMacroblock, sources[0],
                           cbp & 15 ? buffers.luma[0] : nullptr, buffers);
@@ -289,6 +293,11 @@ void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
                        const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
     const PictureHeader& picture = pic.ctx.picture;
     MacroblockBuffers& buffers = pic.ctx.mb;
+    if (pic.colocatedUsable) {
+        const uint32_t total = pic.frame.mbWidth * pic.frame.mbHeight;
+        PrefetchRecord(pic.backward.macroblocks, mbY * pic.frame.mbWidth + mbX + kRecordsAhead,
+                       total);
+    }
     BeginInterMacroblock(mb, picture, slice.number);
     const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
     if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {

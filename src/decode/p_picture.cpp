@@ -61,7 +61,7 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
     const PShape& shape = kPShapes[mb.mbType];
     const int mbx = static_cast<int>(mbX);
     const int mby = static_cast<int>(mbY);
-    const DecodedFrame* refs[4];
+    const DecodedFrame* refs[4] = {};
     MotionVector folded[4];
     for (int p = 0; p < shape.partitions; ++p) {
         const MotionVector mv = mb.mbType == kPSkip
@@ -75,6 +75,7 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
         ClipMotionVector(folded[p], 16 * mbx, 16 * mby, static_cast<int>(frame.width),
                          static_cast<int>(16 * frame.mbHeight));
     }
+    PrefetchReference(*refs[0], mbx, mby, folded[0]);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
     if (shape.partitions == 1) {
         MotionCompensateLuma(frame, *refs[0], cbp & 15 ? buffers.luma[0] : nullptr, mbx, mby,
