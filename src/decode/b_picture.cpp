@@ -59,11 +59,12 @@ struct BPicture {
     BDistances distances;
     // The backward reference's records line up with this picture's.
     bool colocatedUsable;
+    ReferencePrefetcher prefetch[2];  // forward, backward
 };
 
 BPicture StartBPicture(DecoderContext& ctx, DecodedFrame& frame, const DecodedFrame& backward,
                        const DecodedFrame& forward) {
-    BPicture pic{ctx, frame, backward, forward, {}, {}, false};
+    BPicture pic{ctx, frame, backward, forward, {}, {}, false, {}};
     pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
                           static_cast<int>(frame.mbHeight)};
     const int32_t forwardStep = DistanceDelta(frame.pictureDistance, forward.pictureDistance);
@@ -274,9 +275,9 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
         shared = shared && sources[b] == sources[0];
     }
     if (sources[0].kind != BlockSource::kBackwardOnly)
-        PrefetchReference(pic.forward, mbx, mby, sources[0].forward);
+        pic.prefetch[kForward].Fetch(pic.forward, mbx, mby, sources[0].forward);
     if (sources[0].kind != BlockSource::kForwardOnly)
-        PrefetchReference(pic.backward, mbx, mby, sources[0].backward);
+        pic.prefetch[kBackward].Fetch(pic.backward, mbx, mby, sources[0].backward);
     if (shared) {
         CompensateBSource(pic, mbx, mby, kWholeMacroblock, sources[0],
                           cbp & 15 ? buffers.luma[0] : nullptr, buffers);

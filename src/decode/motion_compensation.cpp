@@ -111,12 +111,16 @@ void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const
                                                        pred, residual);
 }
 
-void PrefetchReference(const DecodedFrame& ref, int mbx, int mby, MotionVector mv) {
+void ReferencePrefetcher::Fetch(const DecodedFrame& ref, int mbx, int mby, MotionVector mv) {
+    constexpr int kAhead = 4;  // macroblocks: 64 luma samples, one line
     // Clamped into the margins so that every address lies inside the planes.
     const int lumaWidth = static_cast<int>(16 * ref.mbWidth);
     const int lumaHeight = static_cast<int>(16 * ref.mbHeight);
-    const int x = std::clamp(16 * (mbx + kPrefetchAhead) + (mv.x >> 2), -kLumaMargin,
-                             lumaWidth + kLumaMargin - 64);
+    const int x =
+        std::clamp(16 * (mbx + kAhead) + (mv.x >> 2), -kLumaMargin, lumaWidth + kLumaMargin - 64);
+    if (mby == lastRow_ && x >> 6 == lastColumn_) return;
+    lastRow_ = mby;
+    lastColumn_ = x >> 6;
     const int y =
         std::clamp(16 * mby + (mv.y >> 2), 2 - kLumaMargin, lumaHeight + kLumaMargin - 19);
     const uint8_t* luma = ref.refLumaPlane + static_cast<ptrdiff_t>(y - 2) * ref.refLumaPitch + x;

@@ -33,10 +33,11 @@ struct PPicture {
     // picture's size.
     const DecodedFrame* refs[2];
     PVectorPredictor predictor;
+    ReferencePrefetcher prefetch[2];  // per reference
 };
 
 PPicture StartPPicture(DecoderContext& ctx, DecodedFrame& frame) {
-    PPicture pic{ctx, frame, {}, {}};
+    PPicture pic{ctx, frame, {}, {}, {}};
     const FrameQueue& queue = ctx.queue;
     int32_t distance[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
@@ -75,7 +76,7 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
         ClipMotionVector(folded[p], 16 * mbx, 16 * mby, static_cast<int>(frame.width),
                          static_cast<int>(16 * frame.mbHeight));
     }
-    PrefetchReference(*refs[0], mbx, mby, folded[0]);
+    pic.prefetch[mb.refIdx[0] != 0 ? 1 : 0].Fetch(*refs[0], mbx, mby, folded[0]);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
     if (shape.partitions == 1) {
         MotionCompensateLuma(frame, *refs[0], cbp & 15 ? buffers.luma[0] : nullptr, mbx, mby,
