@@ -73,10 +73,28 @@ inline void PrefetchRecord(const MacroblockInfo* records, uint32_t index, uint32
     __builtin_prefetch(p + sizeof(MacroblockInfo) - 1);
 }
 
+// The loop filter of macroblock rows [first, last), in raster order as
+// FilterPicture does it.
+inline void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t first,
+                       uint32_t last) {
+    if (header.loop_filter_disable) return;
+    for (uint32_t mbY = first; mbY < last; ++mbY) {
+        for (uint32_t mbX = 0; mbX < frame.mbWidth; ++mbX) {
+            FilterMacroblock(frame, mbX, mbY, header.alpha_c_offset, header.beta_offset);
+        }
+    }
+}
+
 // Walks the macroblocks of a P or B picture in raster order and filters the
 // picture. `decode(mbX, mbY, slice, skipRun, record)` parses and reconstructs
 // one macroblock from the cleared buffers; false stops the picture at once
-// (nothing is filtered) and makes the result false.
+// (the picture is dropped, partly filtered) and makes the result false.
+//
+// Filtering lags one macroblock row behind: a row is filtered once the row
+// below it is reconstructed, while its samples are still in the caches. That
+// is the whole-picture result: intra macroblocks predict from the unfiltered
+// row above them, and filtering a row reads and writes only that row and the
+// bottom of the row above.
 template <typename DecodeMacroblock>
 bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
                       DecodeMacroblock&& decode) {
@@ -85,6 +103,7 @@ bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
     SkipRun skipRun;
     ClearResidual(buffers);
     const uint32_t total = frame.mbWidth * frame.mbHeight;
+    uint32_t filtered = 0;  // rows above this one are filtered
     for (uint32_t n = 0; n < total; ++n) {
         const uint32_t mbX = n % frame.mbWidth;
         const uint32_t mbY = n / frame.mbWidth;
@@ -97,8 +116,12 @@ bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
             FillUnreachedMacroblocks(frame, n + 1, mb.qp, slice.number);
             break;
         }
+        if (mbX + 1 == frame.mbWidth && mbY > 0) {
+            FilterRows(frame, ctx.picture, mbY - 1, mbY);
+            filtered = mbY;
+        }
     }
-    FilterPicture(frame, ctx.picture);
+    FilterRows(frame, ctx.picture, filtered, frame.mbHeight);
     return true;
 }
 
