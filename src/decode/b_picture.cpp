@@ -59,11 +59,12 @@ struct BPicture {
     BDistances distances;
     // The backward reference's records line up with this picture's.
     bool colocatedUsable;
+    ReferencePrefetcher prefetch[2];  // forward, backward
 };
 
 BPicture StartBPicture(DecoderContext& ctx, DecodedFrame& frame, const DecodedFrame& backward,
                        const DecodedFrame& forward) {
-    BPicture pic{ctx, frame, backward, forward, {}, {}, false};
+    BPicture pic{ctx, frame, backward, forward, {}, {}, false, {}};
     pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
                           static_cast<int>(frame.mbHeight)};
     const int32_t forwardStep = DistanceDelta(frame.pictureDistance, forward.pictureDistance);
@@ -236,49 +237,33 @@ BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int widt
     return s;
 }
 
-// Chroma of one block (ChromaBlock::k4x4, index b) or of the whole
-// macroblock (k8x8, when all four blocks share their source).
-void CompensateBChroma(BPicture& pic, int mbx, int mby, ChromaBlock shape, int b,
-                       const BlockSource& s, uint32_t cbp, MacroblockBuffers& buffers) {
-    DecodedFrame& frame = pic.frame;
-    const DecodedFrame& fwd = pic.forward;
-    const DecodedFrame& bwd = pic.backward;
-    if (s.kind != BlockSource::kBoth) {
-        const bool forward = s.kind == BlockSource::kForwardOnly;
-        const DecodedFrame& ref = forward ? fwd : bwd;
-        const MotionVector mv = forward ? s.forward : s.backward;
-        MotionCompensateChroma(shape, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
-                               ref.refChromaPitch, buffers.cb, mbx, mby, b, mv);
-        MotionCompensateChroma(shape, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
-                               ref.refChromaPitch, buffers.cr, mbx, mby, b, mv);
-    } else if (shape == ChromaBlock::k8x8) {
-        // An uncoded chroma block's residual is zero: nothing to add.
-        MotionCompensateChromaBi8x8(
-            frame.cbPlane, frame.chromaPitch, fwd.refCbPlane, bwd.refCbPlane, fwd.refChromaPitch,
-            (cbp >> 4) & 1 ? buffers.cb : nullptr, mbx, mby, s.forward, s.backward);
-        MotionCompensateChromaBi8x8(
-            frame.crPlane, frame.chromaPitch, fwd.refCrPlane, bwd.refCrPlane, fwd.refChromaPitch,
-            (cbp >> 5) & 1 ? buffers.cr : nullptr, mbx, mby, s.forward, s.backward);
-    } else {
-        MotionCompensateChromaBi4x4(frame.cbPlane, frame.chromaPitch, fwd.refCbPlane,
-                                    bwd.refCbPlane, fwd.refChromaPitch, buffers.cb, mbx, mby, b,
-                                    s.forward, s.backward);
-        MotionCompensateChromaBi4x4(frame.crPlane, frame.chromaPitch, fwd.refCrPlane,
-                                    bwd.refCrPlane, fwd.refChromaPitch, buffers.cr, mbx, mby, b,
-                                    s.forward, s.backward);
+// One block (index 0..3, its chroma 4x4) or the whole macroblock
+// (kWholeMacroblock, chroma 8x8) from its source.
+void CompensateBSource(BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
+                       const int16_t* residual, const MacroblockBuffers& buffers) {
+    const ChromaBlock chroma = b == kWholeMacroblock ? ChromaBlock::k8x8 : ChromaBlock::k4x4;
+    const int chromaIndex = b == kWholeMacroblock ? 0 : b;
+    if (s.kind == BlockSource::kBoth) {
+        MotionCompensateLumaBi(pic.frame, pic.forward, pic.backward, residual, mbx, mby, b,
+                               s.forward, s.backward);
+        MotionCompensateChromaBi(chroma, pic.frame, pic.forward, pic.backward, buffers, mbx, mby,
+                                 chromaIndex, s.forward, s.backward);
+        return;
     }
+    const bool forward = s.kind == BlockSource::kForwardOnly;
+    const DecodedFrame& ref = forward ? pic.forward : pic.backward;
+    const MotionVector mv = forward ? s.forward : s.backward;
+    MotionCompensateLuma(pic.frame, ref, residual, mbx, mby, b, mv);
+    MotionCompensateChroma(chroma, pic.frame, ref, buffers, mbx, mby, chromaIndex, mv);
 }
 
 // Forms every block from its reference(s) with the folded vectors, plus the
-// residual. Chroma is predicted per macroblock when all four blocks share
-// their source (most skipped and direct macroblocks), else per block.
+// residual. When all four blocks share their source (most skipped and direct
+// macroblocks) the macroblock is predicted whole, else block by block.
 void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
-                       MacroblockBuffers& buffers) {
-    DecodedFrame& frame = pic.frame;
-    const DecodedFrame& fwd = pic.forward;
-    const DecodedFrame& bwd = pic.backward;
-    const int width = static_cast<int>(frame.width);
-    const int height = static_cast<int>(16 * frame.mbHeight);
+                       const MacroblockBuffers& buffers) {
+    const int width = static_cast<int>(pic.frame.width);
+    const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
     BlockSource sources[4];
     bool shared = true;
@@ -286,28 +271,21 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
         // Blocks with the vectors of the block before them fold them alike.
         const bool repeats = b > 0 && mb.blockPredDir[b] == mb.blockPredDir[b - 1] &&
                              mb.mv[b] == mb.mv[b - 1] && mb.mvBackward[b] == mb.mvBackward[b - 1];
-        const BlockSource& s = sources[b] =
-            repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
-        shared = shared && s == sources[0];
-        const int16_t* residual = (cbp >> b) & 1 ? buffers.luma[b] : nullptr;
-        if (s.kind == BlockSource::kBoth) {
-            MotionCompensateLumaBi8x8(frame.lumaPlane, frame.lumaPitch, fwd.refLumaPlane,
-                                      bwd.refLumaPlane, fwd.refLumaPitch, residual, mbx, mby, b,
-                                      s.forward, s.backward);
-        } else {
-            const bool forward = s.kind == BlockSource::kForwardOnly;
-            const DecodedFrame& ref = forward ? fwd : bwd;
-            MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, ref.refLumaPlane,
-                                    ref.refLumaPitch, residual, mbx, mby, b,
-                                    forward ? s.forward : s.backward);
-        }
+        sources[b] = repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
+        shared = shared && sources[b] == sources[0];
     }
+    if (sources[0].kind != BlockSource::kBackwardOnly)
+        pic.prefetch[kForward].Fetch(pic.forward, mbx, mby, sources[0].forward);
+    if (sources[0].kind != BlockSource::kForwardOnly)
+        pic.prefetch[kBackward].Fetch(pic.backward, mbx, mby, sources[0].backward);
     if (shared) {
-        CompensateBChroma(pic, mbx, mby, ChromaBlock::k8x8, 0, sources[0], cbp, buffers);
+        CompensateBSource(pic, mbx, mby, kWholeMacroblock, sources[0],
+                          cbp & 15 ? buffers.luma[0] : nullptr, buffers);
         return;
     }
     for (int b = 0; b < 4; ++b) {
-        CompensateBChroma(pic, mbx, mby, ChromaBlock::k4x4, b, sources[b], cbp, buffers);
+        CompensateBSource(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? buffers.luma[b] : nullptr,
+                          buffers);
     }
 }
 
@@ -316,6 +294,11 @@ void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
                        const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
     const PictureHeader& picture = pic.ctx.picture;
     MacroblockBuffers& buffers = pic.ctx.mb;
+    if (pic.colocatedUsable) {
+        const uint32_t total = pic.frame.mbWidth * pic.frame.mbHeight;
+        PrefetchRecord(pic.backward.macroblocks, mbY * pic.frame.mbWidth + mbX + kRecordsAhead,
+                       total);
+    }
     BeginInterMacroblock(mb, picture, slice.number);
     const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
     if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {

@@ -3,6 +3,7 @@
 // QP change with the coefficients, and intra macroblocks.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "api/decoder.h"
@@ -60,10 +61,28 @@ void DecodeIntraMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFram
                            uint32_t mbX, uint32_t mbY, const SliceState& slice, uint32_t cbpIndex,
                            MacroblockInfo& mb, MacroblockBuffers& buffers);
 
+// Records of the pictures in the queue are cold by the time a later picture
+// writes or reads them: they are fetched this many macroblocks ahead.
+inline constexpr uint32_t kRecordsAhead = 4;
+
+// Starts fetching the record at `index` (the last one when `index` lies beyond).
+inline void PrefetchRecord(const MacroblockInfo* records, uint32_t index, uint32_t count) {
+    const char* p = reinterpret_cast<const char*>(records + (index < count ? index : count - 1));
+    for (size_t offset = 0; offset < sizeof(MacroblockInfo); offset += 64)
+        __builtin_prefetch(p + offset);
+    __builtin_prefetch(p + sizeof(MacroblockInfo) - 1);
+}
+
 // Walks the macroblocks of a P or B picture in raster order and filters the
 // picture. `decode(mbX, mbY, slice, skipRun, record)` parses and reconstructs
 // one macroblock from the cleared buffers; false stops the picture at once
-// (nothing is filtered) and makes the result false.
+// (the picture is dropped, partly filtered) and makes the result false.
+//
+// Filtering lags one macroblock row behind: a row is filtered once the row
+// below it is reconstructed, while its samples are still in the caches. That
+// is the whole-picture result: intra macroblocks predict from the unfiltered
+// row above them, and filtering a row reads and writes only that row and the
+// bottom of the row above.
 template <typename DecodeMacroblock>
 bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
                       DecodeMacroblock&& decode) {
@@ -72,19 +91,25 @@ bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
     SkipRun skipRun;
     ClearResidual(buffers);
     const uint32_t total = frame.mbWidth * frame.mbHeight;
+    uint32_t filtered = 0;  // rows above this one are filtered
     for (uint32_t n = 0; n < total; ++n) {
         const uint32_t mbX = n % frame.mbWidth;
         const uint32_t mbY = n / frame.mbWidth;
         if (mbX == 0 && StartSliceAtRow(br, ctx, frame, mbY, slice)) skipRun.Reset();
         MacroblockInfo& mb = frame.macroblocks[n];
+        PrefetchRecord(frame.macroblocks, n + kRecordsAhead, total);
         if (!decode(mbX, mbY, slice, skipRun, mb)) return false;
         ClearCodedResidual(buffers, static_cast<uint32_t>(mb.cbp));
         if (PastUnitEnd(br)) {
             FillUnreachedMacroblocks(frame, n + 1, mb.qp, slice.number);
             break;
         }
+        if (mbX + 1 == frame.mbWidth && mbY > 0) {
+            FilterRows(frame, ctx.picture, mbY - 1, mbY);
+            filtered = mbY;
+        }
     }
-    FilterPicture(frame, ctx.picture);
+    FilterRows(frame, ctx.picture, filtered, frame.mbHeight);
     return true;
 }
 

@@ -67,38 +67,37 @@ inline int Interpolate(const uint8_t* s, ptrdiff_t p) {
     }
 }
 
-template <int FX, int FY>
-void McLumaPredictPlain(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch) {
-    for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            pred[8 * r + c] = static_cast<uint8_t>(Clip(Interpolate<FX, FY>(ref + c, refPitch)));
+// Residual sample (r, c) of a W x W luma area made of 8x8 blocks in block order.
+template <int W>
+inline int ResidualAt(const int16_t* residual, int r, int c) {
+    return residual[64 * ((r >> 3) * (W / 8) + (c >> 3)) + 8 * (r & 7) + (c & 7)];
+}
+
+// The prediction is clipped before it is averaged and before the residual is
+// added.
+template <int W, int FX, int FY>
+void McLumaAddPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                    const int16_t* residual) {
+    for (int r = 0; r < W; ++r) {
+        for (int c = 0; c < W; ++c) {
+            const int p = Clip(Interpolate<FX, FY>(ref + c, refPitch));
+            dst[c] = static_cast<uint8_t>(residual ? Clip(p + ResidualAt<W>(residual, r, c)) : p);
         }
+        dst += dstPitch;
         ref += refPitch;
     }
 }
 
-template <int FX, int FY>
-void McLumaAddPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
-                    const int16_t* residual) {
-    if (residual == nullptr) {
-        for (int r = 0; r < 8; ++r) {
-            for (int c = 0; c < 8; ++c) {
-                dst[c] = static_cast<uint8_t>(Clip(Interpolate<FX, FY>(ref + c, refPitch)));
-            }
-            dst += dstPitch;
-            ref += refPitch;
-        }
-        return;
-    }
-    // The prediction is clipped before the residual is added.
-    for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            const int p = Clip(Interpolate<FX, FY>(ref + c, refPitch));
-            dst[c] = static_cast<uint8_t>(Clip(p + residual[c]));
+template <int W, int FX, int FY>
+void McLumaAvgAddPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                       const uint8_t* pred, const int16_t* residual) {
+    for (int r = 0; r < W; ++r) {
+        for (int c = 0; c < W; ++c) {
+            const int p = (pred[W * r + c] + Clip(Interpolate<FX, FY>(ref + c, refPitch)) + 1) >> 1;
+            dst[c] = static_cast<uint8_t>(residual ? Clip(p + ResidualAt<W>(residual, r, c)) : p);
         }
         dst += dstPitch;
         ref += refPitch;
-        residual += 8;
     }
 }
 
@@ -126,54 +125,62 @@ void McChromaPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff
     }
 }
 
-void McChromaBi4x4Plain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const uint8_t* ref1,
-                        ptrdiff_t refPitch, const int16_t* residual, int ax0, int ay0, int ax1,
-                        int ay1) {
+template <int W, int H>
+void McChromaBiPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const uint8_t* ref1,
+                     ptrdiff_t refPitch, const int16_t* residual, int ax0, int ay0, int ax1,
+                     int ay1) {
     const BilinearWeights w0(ax0, ay0);
     const BilinearWeights w1(ax1, ay1);
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
+    for (int r = 0; r < H; ++r) {
+        for (int c = 0; c < W; ++c) {
             const int p = (w0.At(ref0 + c, refPitch) + w1.At(ref1 + c, refPitch) + 1) >> 1;
-            dst[c] = static_cast<uint8_t>(Clip(p + residual[c]));
+            dst[c] = static_cast<uint8_t>(Clip(p + residual[8 * r + c]));
         }
         dst += dstPitch;
         ref0 += refPitch;
         ref1 += refPitch;
-        residual += 8;
     }
 }
 
-template <int FX>
-constexpr McLumaAddFn kPlainAdd[4] = {McLumaAddPlain<FX, 0>, McLumaAddPlain<FX, 1>,
-                                      McLumaAddPlain<FX, 2>, McLumaAddPlain<FX, 3>};
-template <int FX>
-constexpr McLumaPredictFn kPlainPredict[4] = {McLumaPredictPlain<FX, 0>, McLumaPredictPlain<FX, 1>,
-                                              McLumaPredictPlain<FX, 2>, McLumaPredictPlain<FX, 3>};
+template <int W, int FX>
+void InstallPlainColumn(KernelTable& table, int size) {
+    table.McLumaAdd[size][FX][0] = McLumaAddPlain<W, FX, 0>;
+    table.McLumaAdd[size][FX][1] = McLumaAddPlain<W, FX, 1>;
+    table.McLumaAdd[size][FX][2] = McLumaAddPlain<W, FX, 2>;
+    table.McLumaAdd[size][FX][3] = McLumaAddPlain<W, FX, 3>;
+    table.McLumaAvgAdd[size][FX][0] = McLumaAvgAddPlain<W, FX, 0>;
+    table.McLumaAvgAdd[size][FX][1] = McLumaAvgAddPlain<W, FX, 1>;
+    table.McLumaAvgAdd[size][FX][2] = McLumaAvgAddPlain<W, FX, 2>;
+    table.McLumaAvgAdd[size][FX][3] = McLumaAvgAddPlain<W, FX, 3>;
+}
 
-template <int FX>
-void InstallPlainColumn(KernelTable& table) {
-    for (int fy = 0; fy < 4; ++fy) {
-        table.McLumaAdd[FX][fy] = kPlainAdd<FX>[fy];
-        table.McLumaPredict[FX][fy] = kPlainPredict<FX>[fy];
-    }
+template <int W>
+void InstallPlainLuma(KernelTable& table, int size) {
+    InstallPlainColumn<W, 0>(table, size);
+    InstallPlainColumn<W, 1>(table, size);
+    InstallPlainColumn<W, 2>(table, size);
+    InstallPlainColumn<W, 3>(table, size);
 }
 
 }  // namespace
 
 void InstallMcKernels(KernelTable& table, uint32_t features) {
-    InstallPlainColumn<0>(table);
-    InstallPlainColumn<1>(table);
-    InstallPlainColumn<2>(table);
-    InstallPlainColumn<3>(table);
+    InstallPlainLuma<8>(table, kLuma8x8);
+    InstallPlainLuma<16>(table, kLuma16x16);
     table.McChroma8x8 = McChromaPlain<8, 8>;
     table.McChroma8x4 = McChromaPlain<8, 4>;
     table.McChroma4x8 = McChromaPlain<4, 8>;
     table.McChroma4x4 = McChromaPlain<4, 4>;
-    table.McChromaBi4x4 = McChromaBi4x4Plain;
+    table.McChromaBi8x8 = McChromaBiPlain<8, 8>;
+    table.McChromaBi4x4 = McChromaBiPlain<4, 4>;
 #ifdef AVS_MC_X86
     if (features & cpu::kSse2) {
         InstallMcLumaSse2(table);
         InstallMcChromaSse2(table);
+    }
+    if ((features & cpu::kSse2) && (features & cpu::kAvx2)) {
+        InstallMcLumaAvx2(table);
+        InstallMcChromaAvx2(table);
     }
 #else
     (void)features;

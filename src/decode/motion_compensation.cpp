@@ -1,34 +1,40 @@
 #include "decode/motion_compensation.h"
 
-#include <cstring>
+#include <algorithm>
 
 #include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
 
-inline int Clip(int v) {
-    return v < 0 ? 0 : (v > 255 ? 255 : v);
+// The luma area of a block index: its size slot and top-left sample.
+struct LumaArea {
+    int size;  // kLuma8x8 or kLuma16x16
+    int x;
+    int y;
+};
+
+inline LumaArea AreaOf(int mbx, int mby, int block) {
+    if (block == kWholeMacroblock) return {kLuma16x16, 16 * mbx, 16 * mby};
+    return {kLuma8x8, 16 * mbx + 8 * (block & 1), 16 * mby + 8 * (block >> 1)};
 }
 
-// Where luma block k of a macroblock reads: its integer reference position
-// (the vector shifted arithmetically, which keeps a fraction of 0..3 for
-// negative vectors too) and the slot of its fraction.
+// Where an area reads: its integer reference position (the vector shifted
+// arithmetically, which keeps a fraction of 0..3 for negative vectors too) and
+// the fraction.
 struct LumaSource {
     ptrdiff_t offset;  // from the reference origin
     int fx;
     int fy;
 };
 
-inline LumaSource LocateLuma(ptrdiff_t refPitch, int mbx, int mby, int block, MotionVector mv) {
-    const int x = 8 * (2 * mbx + (block & 1)) + (mv.x >> 2);
-    const int y = 8 * (2 * mby + (block >> 1)) + (mv.y >> 2);
-    return {static_cast<ptrdiff_t>(y) * refPitch + x, mv.x & 3, mv.y & 3};
+inline LumaSource LocateLuma(ptrdiff_t refPitch, const LumaArea& a, MotionVector mv) {
+    return {static_cast<ptrdiff_t>(a.y + (mv.y >> 2)) * refPitch + a.x + (mv.x >> 2), mv.x & 3,
+            mv.y & 3};
 }
 
-inline ptrdiff_t LumaBlockOffset(ptrdiff_t pitch, int mbx, int mby, int block) {
-    return static_cast<ptrdiff_t>(8 * (2 * mby + (block >> 1))) * pitch +
-           8 * (2 * mbx + (block & 1));
+inline uint8_t* LumaTarget(DecodedFrame& frame, const LumaArea& a) {
+    return frame.lumaPlane + static_cast<ptrdiff_t>(a.y) * frame.lumaPitch + a.x;
 }
 
 // Top-left sample of a chroma block inside the macroblock's 8x8 chroma block.
@@ -51,100 +57,113 @@ inline ChromaCorner CornerOf(ChromaBlock shape, int block) {
     return {4 * (block & 1), 4 * (block >> 1)};
 }
 
-// The integer position of the chroma sample under (8*mbx + cx, 8*mby + cy) moved by
-// the vector in eighth samples. Coordinates left of or above the picture read
-// the bordered plane's replicated edge, which equals clamping them to 0.
-inline ptrdiff_t ChromaSourceOffset(ptrdiff_t refPitch, int mbx, int mby, ChromaCorner corner,
-                                    MotionVector mv) {
-    const int x = 8 * mbx + corner.cx + (mv.x >> 3);
-    const int y = 8 * mby + corner.cy + (mv.y >> 3);
-    return static_cast<ptrdiff_t>(y) * refPitch + x;
-}
+// A chroma block's place in both planes: the destination and residual
+// offsets, and for each reference the source offset and the fraction.
+// The source is the integer position of the chroma sample under
+// (8*mbx + cx, 8*mby + cy) moved by the vector in eighth samples; coordinates
+// left of or above the picture read the bordered plane's replicated edge,
+// which equals clamping them to 0.
+struct ChromaPlace {
+    ptrdiff_t dst;
+    int residual;
 
-inline ptrdiff_t ChromaDestOffset(ptrdiff_t pitch, int mbx, int mby, ChromaCorner corner) {
-    return static_cast<ptrdiff_t>(8 * mby + corner.cy) * pitch + 8 * mbx + corner.cx;
-}
+    ChromaPlace(const DecodedFrame& frame, int mbx, int mby, ChromaCorner c)
+        : dst(static_cast<ptrdiff_t>(8 * mby + c.cy) * frame.chromaPitch + 8 * mbx + c.cx),
+          residual(8 * c.cy + c.cx) {}
+};
+
+struct ChromaSource {
+    ptrdiff_t offset;
+    int ax;
+    int ay;
+
+    ChromaSource(const DecodedFrame& ref, int mbx, int mby, ChromaCorner c, MotionVector mv)
+        : offset(static_cast<ptrdiff_t>(8 * mby + c.cy + (mv.y >> 3)) * ref.refChromaPitch +
+                 8 * mbx + c.cx + (mv.x >> 3)),
+          ax(mv.x & 7),
+          ay(mv.y & 7) {}
+};
 
 }  // namespace
 
-void MotionCompensateLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                             ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                             int block, MotionVector mv) {
-    const LumaSource src = LocateLuma(refPitch, mbx, mby, block, mv);
-    gKernels.McLumaAdd[src.fx][src.fy](dst + LumaBlockOffset(dstPitch, mbx, mby, block), dstPitch,
-                                       ref + src.offset, refPitch, residual);
+void MotionCompensateLuma(DecodedFrame& frame, const DecodedFrame& ref, const int16_t* residual,
+                          int mbx, int mby, int block, MotionVector mv) {
+    const LumaArea area = AreaOf(mbx, mby, block);
+    const LumaSource src = LocateLuma(ref.refLumaPitch, area, mv);
+    gKernels.McLumaAdd[area.size][src.fx][src.fy](LumaTarget(frame, area), frame.lumaPitch,
+                                                  ref.refLumaPlane + src.offset, ref.refLumaPitch,
+                                                  residual);
 }
 
-void PredictLuma8x8(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch, int mbx, int mby,
-                    int block, MotionVector mv) {
-    const LumaSource src = LocateLuma(refPitch, mbx, mby, block, mv);
-    gKernels.McLumaPredict[src.fx][src.fy](pred, ref + src.offset, refPitch);
+void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const DecodedFrame& ref1,
+                            const int16_t* residual, int mbx, int mby, int block, MotionVector mv0,
+                            MotionVector mv1) {
+    // The first prediction goes into a buffer, the second is averaged with it.
+    alignas(32) uint8_t pred[16 * 16];
+    const LumaArea area = AreaOf(mbx, mby, block);
+    const ptrdiff_t refPitch = ref0.refLumaPitch;
+    const LumaSource src0 = LocateLuma(refPitch, area, mv0);
+    const LumaSource src1 = LocateLuma(refPitch, area, mv1);
+    gKernels.McLumaAdd[area.size][src0.fx][src0.fy](
+        pred, area.size == kLuma16x16 ? 16 : 8, ref0.refLumaPlane + src0.offset, refPitch, nullptr);
+    gKernels.McLumaAvgAdd[area.size][src1.fx][src1.fy](LumaTarget(frame, area), frame.lumaPitch,
+                                                       ref1.refLumaPlane + src1.offset, refPitch,
+                                                       pred, residual);
 }
 
-void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
-                const int16_t* residual) {
-    // Predictions and residual are contiguous 8x8 blocks: one loop over all
-    // 64 samples (which the compiler vectorises), then the rows are stored.
-    alignas(16) uint8_t out[64];
-    if (residual == nullptr) {
-        for (int i = 0; i < 64; ++i) out[i] = static_cast<uint8_t>((pred0[i] + pred1[i] + 1) >> 1);
-    } else {
-        for (int i = 0; i < 64; ++i) {
-            out[i] = static_cast<uint8_t>(Clip(((pred0[i] + pred1[i] + 1) >> 1) + residual[i]));
-        }
+void ReferencePrefetcher::Fetch(const DecodedFrame& ref, int mbx, int mby, MotionVector mv) {
+    constexpr int kAhead = 4;  // macroblocks: 64 luma samples, one line
+    // Clamped into the margins so that every address lies inside the planes.
+    const int lumaWidth = static_cast<int>(16 * ref.mbWidth);
+    const int lumaHeight = static_cast<int>(16 * ref.mbHeight);
+    const int x =
+        std::clamp(16 * (mbx + kAhead) + (mv.x >> 2), -kLumaMargin, lumaWidth + kLumaMargin - 64);
+    if (mby == lastRow_ && x >> 6 == lastColumn_) return;
+    lastRow_ = mby;
+    lastColumn_ = x >> 6;
+    const int y =
+        std::clamp(16 * mby + (mv.y >> 2), 2 - kLumaMargin, lumaHeight + kLumaMargin - 19);
+    const uint8_t* luma = ref.refLumaPlane + static_cast<ptrdiff_t>(y - 2) * ref.refLumaPitch + x;
+    for (int r = 0; r < 21; ++r) __builtin_prefetch(luma + r * ref.refLumaPitch);
+    const ptrdiff_t chroma = static_cast<ptrdiff_t>(y / 2) * ref.refChromaPitch + x / 2;
+    for (int r = 0; r < 9; ++r) {
+        __builtin_prefetch(ref.refCbPlane + chroma + r * ref.refChromaPitch);
+        __builtin_prefetch(ref.refCrPlane + chroma + r * ref.refChromaPitch);
     }
-    for (int r = 0; r < 8; ++r) std::memcpy(dst + r * dstPitch, out + 8 * r, 8);
 }
 
-void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                               const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                               int mbx, int mby, int block, MotionVector mv0, MotionVector mv1) {
-    alignas(16) uint8_t pred[2][64];
-    PredictLuma8x8(pred[0], ref0, refPitch, mbx, mby, block, mv0);
-    PredictLuma8x8(pred[1], ref1, refPitch, mbx, mby, block, mv1);
-    Average8x8(dst + LumaBlockOffset(dstPitch, mbx, mby, block), dstPitch, pred[0], pred[1],
-               residual);
-}
-
-void MotionCompensateChroma(ChromaBlock shape, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                            ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                            int block, MotionVector mv) {
+void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
+                            const MacroblockBuffers& buffers, int mbx, int mby, int block,
+                            MotionVector mv) {
     static constexpr McChromaFn KernelTable::*kSlot[] = {
         &KernelTable::McChroma8x8, &KernelTable::McChroma8x4, &KernelTable::McChroma4x8,
         &KernelTable::McChroma4x4};
+    const McChromaFn kernel = gKernels.*kSlot[static_cast<int>(shape)];
     const ChromaCorner corner = CornerOf(shape, block);
-    (gKernels.*kSlot[static_cast<int>(shape)])(
-        dst + ChromaDestOffset(dstPitch, mbx, mby, corner), dstPitch,
-        ref + ChromaSourceOffset(refPitch, mbx, mby, corner, mv), refPitch,
-        residual + 8 * corner.cy + corner.cx, mv.x & 7, mv.y & 7);
+    const ChromaPlace at(frame, mbx, mby, corner);
+    const ChromaSource src(ref, mbx, mby, corner, mv);
+    kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref.refCbPlane + src.offset,
+           ref.refChromaPitch, buffers.cb + at.residual, src.ax, src.ay);
+    kernel(frame.crPlane + at.dst, frame.chromaPitch, ref.refCrPlane + src.offset,
+           ref.refChromaPitch, buffers.cr + at.residual, src.ax, src.ay);
 }
 
-void MotionCompensateChromaBi4x4(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, int block, MotionVector mv0, MotionVector mv1) {
-    const ChromaCorner corner = CornerOf(ChromaBlock::k4x4, block);
-    gKernels.McChromaBi4x4(dst + ChromaDestOffset(dstPitch, mbx, mby, corner), dstPitch,
-                           ref0 + ChromaSourceOffset(refPitch, mbx, mby, corner, mv0),
-                           ref1 + ChromaSourceOffset(refPitch, mbx, mby, corner, mv1), refPitch,
-                           residual + 8 * corner.cy + corner.cx, mv0.x & 7, mv0.y & 7, mv1.x & 7,
-                           mv1.y & 7);
-}
-
-void MotionCompensateChromaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, MotionVector mv0, MotionVector mv1) {
-    // A single-reference prediction plus a zero residual is the unclipped
-    // prediction itself (a weighted mean of samples never leaves 0..255).
-    static constexpr int16_t kNoResidual[64] = {};
-    constexpr ChromaCorner kWhole{0, 0};
-    alignas(16) uint8_t pred[2][64];
-    const McChromaFn predict = gKernels.McChroma8x8;
-    predict(pred[0], 8, ref0 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv0), refPitch,
-            kNoResidual, mv0.x & 7, mv0.y & 7);
-    predict(pred[1], 8, ref1 + ChromaSourceOffset(refPitch, mbx, mby, kWhole, mv1), refPitch,
-            kNoResidual, mv1.x & 7, mv1.y & 7);
-    Average8x8(dst + ChromaDestOffset(dstPitch, mbx, mby, kWhole), dstPitch, pred[0], pred[1],
-               residual);
+void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref0,
+                              const DecodedFrame& ref1, const MacroblockBuffers& buffers, int mbx,
+                              int mby, int block, MotionVector mv0, MotionVector mv1) {
+    const McChromaBiFn kernel =
+        shape == ChromaBlock::k8x8 ? gKernels.McChromaBi8x8 : gKernels.McChromaBi4x4;
+    const ChromaCorner corner = CornerOf(shape, block);
+    const ChromaPlace at(frame, mbx, mby, corner);
+    const ChromaSource src0(ref0, mbx, mby, corner, mv0);
+    const ChromaSource src1(ref1, mbx, mby, corner, mv1);
+    const ptrdiff_t refPitch = ref0.refChromaPitch;
+    kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref0.refCbPlane + src0.offset,
+           ref1.refCbPlane + src1.offset, refPitch, buffers.cb + at.residual, src0.ax, src0.ay,
+           src1.ax, src1.ay);
+    kernel(frame.crPlane + at.dst, frame.chromaPitch, ref0.refCrPlane + src0.offset,
+           ref1.refCrPlane + src1.offset, refPitch, buffers.cr + at.residual, src0.ax, src0.ay,
+           src1.ax, src1.ay);
 }
 
 }  // namespace avs

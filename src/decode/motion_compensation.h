@@ -1,40 +1,50 @@
-// Motion compensation of one block: from a macroblock position, a block index
-// and a folded vector to the kernel slot of the vector's fraction and the
-// integer reference position it reads from.
+// Motion compensation of one partition: from a macroblock position, a block
+// index and a folded vector to the kernel slot of the vector's fraction and the
+// integer reference position it reads from, written into the picture.
 //
 // Every vector must have been folded by ClipMotionVector for the macroblock;
-// then every read lies inside the bordered reference planes.
+// then every read lies inside the bordered reference planes. The two
+// references of a bi-directional partition have the picture's size.
 #pragma once
 
-#include <cstddef>
 #include <cstdint>
 
 #include "decode/macroblock.h"
+#include "frames/frame.h"
 
 namespace avs {
 
-// Luma block k (0..3) of macroblock (mbx, mby), predicted from `ref` (origin
-// and pitch of a bordered reference plane), plus `residual` (8x8, row stride
-// 8) unless it is null, clipped, written into the picture at `dst`.
-void MotionCompensateLuma8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                             ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                             int block, MotionVector mv);
+// The luma block index that stands for the whole macroblock.
+inline constexpr int kWholeMacroblock = 4;
 
-// Luma block k predicted into `pred` (8x8, row stride 8).
-void PredictLuma8x8(uint8_t* pred, const uint8_t* ref, ptrdiff_t refPitch, int mbx, int mby,
-                    int block, MotionVector mv);
+// Luma block k (0..3) of macroblock (mbx, mby), or the whole macroblock for
+// kWholeMacroblock (the same samples as its four blocks with one vector),
+// predicted from `ref`, plus `residual` unless it is null, clipped, written
+// into `frame`. The residual of a block is 8x8 (row stride 8); that of the
+// whole macroblock is its four blocks in block order.
+void MotionCompensateLuma(DecodedFrame& frame, const DecodedFrame& ref, const int16_t* residual,
+                          int mbx, int mby, int block, MotionVector mv);
 
-// Bi-directional luma block k: the rounded average of the predictions from
-// `ref0` with `mv0` and from `ref1` with `mv1` (both references share one
-// pitch), plus `residual` unless it is null, clipped, written at `dst`.
-void MotionCompensateLumaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                               const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                               int mbx, int mby, int block, MotionVector mv0, MotionVector mv1);
+// Bi-directional luma: the rounded average of the predictions from `ref0` with
+// `mv0` and from `ref1` with `mv1`, then as MotionCompensateLuma.
+void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const DecodedFrame& ref1,
+                            const int16_t* residual, int mbx, int mby, int block, MotionVector mv0,
+                            MotionVector mv1);
 
-// (p0 + p1 + 1) >> 1 of two 8x8 predictions (row stride 8), plus `residual`
-// unless it is null, clipped, written at `dst` (luma and chroma alike).
-void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const uint8_t* pred1,
-                const int16_t* residual);
+// Starts fetching the reference area that the macroblock four columns to the
+// right would read with `mv`: neighbouring macroblocks mostly move alike, and
+// the rows one macroblock reads are more streams than the hardware prefetcher
+// follows. One per reference: a 64-byte line spans four macroblocks, so it
+// fetches only when the area reaches a new line column of the macroblock row.
+// Only a hint; any vector is fine.
+class ReferencePrefetcher {
+  public:
+    void Fetch(const DecodedFrame& ref, int mbx, int mby, MotionVector mv);
+
+  private:
+    int lastRow_ = -1;
+    int lastColumn_ = 0;
+};
 
 // The chroma block that belongs to a partition, inside the macroblock's 8x8
 // chroma block: 8x8 for 16x16, 8x4 for 16x8, 4x8 for 8x16, 4x4 for an 8x8
@@ -42,24 +52,18 @@ void Average8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* pred0, const ui
 enum class ChromaBlock : uint8_t { k8x8, k8x4, k4x8, k4x4 };
 
 // The chroma block of `shape` for block index k (8x4: 0 upper, 2 lower; 4x8:
-// 0 left, 1 right; 4x4: 0..3; 8x8: 0) of macroblock (mbx, mby), predicted
-// from one chroma reference plane, plus its part of the macroblock's 8x8
-// chroma residual (always added), clipped, written at `dst`.
-void MotionCompensateChroma(ChromaBlock shape, uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
-                            ptrdiff_t refPitch, const int16_t* residual, int mbx, int mby,
-                            int block, MotionVector mv);
+// 0 left, 1 right; 4x4: 0..3; 8x8: 0) of macroblock (mbx, mby), in both
+// planes: predicted from `ref`, plus its part of the macroblock's chroma
+// residual in `buffers`, clipped, written into `frame`.
+void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
+                            const MacroblockBuffers& buffers, int mbx, int mby, int block,
+                            MotionVector mv);
 
-// The 4x4 chroma block k predicted from two references (one pitch), averaged,
-// plus its part of the 8x8 chroma residual, clipped, written at `dst`.
-void MotionCompensateChromaBi4x4(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, int block, MotionVector mv0, MotionVector mv1);
-
-// The macroblock's whole 8x8 chroma block predicted from two references with
-// one pair of vectors, plus `residual` unless it is null: the same samples as
-// four MotionCompensateChromaBi4x4 calls with those vectors.
-void MotionCompensateChromaBi8x8(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0,
-                                 const uint8_t* ref1, ptrdiff_t refPitch, const int16_t* residual,
-                                 int mbx, int mby, MotionVector mv0, MotionVector mv1);
+// Bi-directional chroma of the whole 8x8 block (shape k8x8, block 0) or of
+// one 4x4 block (k4x4): the rounded average of the two predictions, then as
+// MotionCompensateChroma.
+void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref0,
+                              const DecodedFrame& ref1, const MacroblockBuffers& buffers, int mbx,
+                              int mby, int block, MotionVector mv0, MotionVector mv1);
 
 }  // namespace avs

@@ -24,28 +24,51 @@ constexpr Preferred PreferredOf(PartitionRect rect) {
     return Preferred::kNone;
 }
 
+// The macroblocks whose blocks can be candidates for the current one: null
+// when outside the picture or in an earlier slice. The macroblock to the right
+// is never decoded yet.
+struct Around {
+    const MacroblockInfo* current;
+    const MacroblockInfo* left;
+    const MacroblockInfo* above;
+    const MacroblockInfo* aboveLeft;
+    const MacroblockInfo* aboveRight;
+};
+
+Around AroundOf(const MacroblockGrid& grid, int mbx, int mby) {
+    const MacroblockInfo* current = grid.macroblocks + (mby * grid.mbWidth + mbx);
+    auto sameSlice = [current](const MacroblockInfo* m) {
+        return m->sliceNumber == current->sliceNumber ? m : nullptr;
+    };
+    Around a{current, nullptr, nullptr, nullptr, nullptr};
+    if (mbx > 0) a.left = sameSlice(current - 1);
+    if (mby > 0) {
+        const MacroblockInfo* up = current - grid.mbWidth;
+        a.above = sameSlice(up);
+        if (mbx > 0) a.aboveLeft = sameSlice(up - 1);
+        if (mbx + 1 < grid.mbWidth) a.aboveRight = sameSlice(up + 1);
+    }
+    return a;
+}
+
 // The 8x8 block at (cx, cy) in block units relative to the current
 // macroblock's top-left block (cx -1..2, cy -1..1), and the macroblock that
-// holds it; `mb` is null when the position is unavailable: outside the
-// picture, in an earlier slice, or to the right in the current row (not yet
-// decoded). Blocks of the current macroblock are the caller's to ask for only
-// once decoded.
+// holds it; `mb` is null when the position is unavailable. Blocks of the
+// current macroblock are the caller's to ask for only once decoded.
 struct Neighbour {
     const MacroblockInfo* mb;
     int block;
 };
 
-Neighbour NeighbourAt(const MacroblockGrid& grid, int mbx, int mby, int cx, int cy) {
-    const int dx = cx < 0 ? -1 : cx >> 1;
-    const int dy = cy < 0 ? -1 : 0;
-    if (dy == 0 && dx > 0) return {nullptr, 0};
-    const int nx = mbx + dx;
-    const int ny = mby + dy;
-    if (nx < 0 || nx >= grid.mbWidth || ny < 0) return {nullptr, 0};
-    const MacroblockInfo& current = grid.macroblocks[mby * grid.mbWidth + mbx];
-    const MacroblockInfo& other = grid.macroblocks[ny * grid.mbWidth + nx];
-    if (other.sliceNumber != current.sliceNumber) return {nullptr, 0};
-    return {&other, (cx & 1) | (cy & 1) << 1};
+Neighbour NeighbourAt(const Around& a, int cx, int cy) {
+    if (cy < 0) {
+        if (cx < 0) return {a.aboveLeft, 3};
+        if (cx > 1) return {a.aboveRight, 2};
+        return {a.above, cx | 2};
+    }
+    if (cx < 0) return {a.left, 1 | cy << 1};
+    if (cx > 1) return {nullptr, 0};
+    return {a.current, cx | cy << 1};
 }
 
 // One of A, B, C (or D) with what the predictor needs of it.
@@ -83,8 +106,8 @@ PartitionRect PPartition(int32_t mbType, int partition) {
     }
 }
 
-Candidate PCandidate(const MacroblockGrid& grid, int mbx, int mby, int cx, int cy) {
-    const Neighbour n = NeighbourAt(grid, mbx, mby, cx, cy);
+Candidate PCandidate(const Around& around, int cx, int cy) {
+    const Neighbour n = NeighbourAt(around, cx, cy);
     if (n.mb == nullptr) return {false, false, kZero, 0};
     if (!IsPInter(n.mb->mbType)) return {true, false, kZero, 0};
     const int e = kPPartitionOfBlock[n.mb->mbType][n.block];
@@ -92,17 +115,27 @@ Candidate PCandidate(const MacroblockGrid& grid, int mbx, int mby, int cx, int c
 }
 
 // Any non-zero reference index selects reference 1.
-int32_t RefScale(const PVectorPredictor& pred, int32_t refIdx) {
-    return pred.refScale[refIdx != 0 ? 1 : 0];
+int RefSlot(int32_t refIdx) {
+    return refIdx != 0 ? 1 : 0;
 }
 
-MotionVector PredictP(const PVectorPredictor& pred, int mbx, int mby, PartitionRect rect,
+// sign(c) * ((factor * |c| + 256) >> 9), with sign(0) irrelevant (gives 0).
+int32_t SignedScale(int32_t c, int64_t factor) {
+    const int64_t magnitude = c < 0 ? -int64_t{c} : int64_t{c};
+    const int64_t scaled = (factor * magnitude + 256) >> 9;
+    return static_cast<int32_t>(c > 0 ? scaled : -scaled);
+}
+
+int64_t ScaleFactorP(int32_t dk, int32_t dr) {
+    return dk == 0 ? 512 : int64_t{512 / dk} * dr;
+}
+
+MotionVector PredictP(const PVectorPredictor& pred, const Around& around, PartitionRect rect,
                       int32_t r) {
-    const MacroblockGrid& g = pred.grid;
-    const Candidate a = PCandidate(g, mbx, mby, rect.bx - 1, rect.by);
-    const Candidate b = PCandidate(g, mbx, mby, rect.bx, rect.by - 1);
-    Candidate c = PCandidate(g, mbx, mby, rect.bx + rect.w, rect.by - 1);
-    if (!c.positioned) c = PCandidate(g, mbx, mby, rect.bx - 1, rect.by - 1);
+    const Candidate a = PCandidate(around, rect.bx - 1, rect.by);
+    const Candidate b = PCandidate(around, rect.bx, rect.by - 1);
+    Candidate c = PCandidate(around, rect.bx + rect.w, rect.by - 1);
+    if (!c.positioned) c = PCandidate(around, rect.bx - 1, rect.by - 1);
 
     if (CountAvailable(a, b, c) == 1) return OnlyAvailable(a, b, c);
     switch (PreferredOf(rect)) {
@@ -118,21 +151,13 @@ MotionVector PredictP(const PVectorPredictor& pred, int mbx, int mby, PartitionR
         case Preferred::kNone:
             break;
     }
-    const int32_t dr = RefScale(pred, r);
+    const int slot = RefSlot(r);
     auto scaled = [&](const Candidate& cand) {
         if (!cand.available) return kZero;
-        MotionVector v = cand.mv;
-        ScaleCandidateP(v, RefScale(pred, cand.refIdx), dr);
-        return v;
+        const int64_t factor = pred.scale[RefSlot(cand.refIdx)][slot];
+        return MotionVector{SignedScale(cand.mv.x, factor), SignedScale(cand.mv.y, factor)};
     };
     return MedianChoice(scaled(a), scaled(b), scaled(c));
-}
-
-// sign(c) * ((mul * |c| * d + 256) >> 9), with sign(0) irrelevant (gives 0).
-int32_t SignedScale(int32_t c, int64_t mul, int64_t d) {
-    const int64_t magnitude = c < 0 ? -int64_t{c} : int64_t{c};
-    const int64_t scaled = (mul * magnitude * d + 256) >> 9;
-    return static_cast<int32_t>(c > 0 ? scaled : -scaled);
 }
 
 // --- B pictures ------------------------------------------------------------
@@ -146,8 +171,8 @@ PartitionRect BPartition(const MacroblockInfo& mb, int bx, int by) {
     return {bx & 1, by & 1, 1, 1};
 }
 
-Candidate BCandidate(const MacroblockGrid& grid, int mbx, int mby, int cx, int cy, int direction) {
-    const Neighbour n = NeighbourAt(grid, mbx, mby, cx, cy);
+Candidate BCandidate(const Around& around, int cx, int cy, int direction) {
+    const Neighbour n = NeighbourAt(around, cx, cy);
     if (n.mb == nullptr) return {false, false, kZero, 0};
     const MacroblockInfo& m = *n.mb;
     const int32_t excluded = direction == kForward ? kDirBackward : kDirForward;
@@ -159,49 +184,58 @@ Candidate BCandidate(const MacroblockGrid& grid, int mbx, int mby, int cx, int c
 
 // --- P --------------------------------------------------------------------------
 
+PVectorPredictor MakePVectorPredictor(const MacroblockGrid& grid, int32_t d0, int32_t d1) {
+    const int32_t d[2] = {d0, d1};
+    PVectorPredictor pred{grid, {}};
+    for (int k = 0; k < 2; ++k) {
+        for (int r = 0; r < 2; ++r) pred.scale[k][r] = ScaleFactorP(d[k], d[r]);
+    }
+    return pred;
+}
+
 void ScaleCandidateP(MotionVector& v, int32_t dk, int32_t dr) {
-    if (dk == 0) return;
-    const int64_t mul = 512 / dk;
-    v.x = SignedScale(v.x, mul, dr);
-    v.y = SignedScale(v.y, mul, dr);
+    const int64_t factor = ScaleFactorP(dk, dr);
+    v = {SignedScale(v.x, factor), SignedScale(v.y, factor)};
 }
 
 MotionVector PredictPVector(const PVectorPredictor& pred, int mbx, int mby, int partition) {
-    const MacroblockInfo& mb = pred.grid.macroblocks[mby * pred.grid.mbWidth + mbx];
-    return PredictP(pred, mbx, mby, PPartition(mb.mbType, partition), mb.refIdx[partition & 3]);
+    const Around around = AroundOf(pred.grid, mbx, mby);
+    const MacroblockInfo& mb = *around.current;
+    return PredictP(pred, around, PPartition(mb.mbType, partition), mb.refIdx[partition & 3]);
 }
 
 MotionVector PredictPSkipVector(const PVectorPredictor& pred, int mbx, int mby) {
     if (mbx == 0 || mby == 0) return kZero;
+    const Around around = AroundOf(pred.grid, mbx, mby);
     // A neighbour that is present, not intra, refers to anything but
     // reference 1 and stands still forces the zero vector; one of an earlier
     // slice counts as outside the picture.
     auto forcesZero = [&](int cx, int cy) {
-        const Neighbour n = NeighbourAt(pred.grid, mbx, mby, cx, cy);
+        const Neighbour n = NeighbourAt(around, cx, cy);
         if (n.mb == nullptr) return true;
         if (!IsPInter(n.mb->mbType)) return false;
         const int e = kPPartitionOfBlock[n.mb->mbType][n.block];
         return n.mb->refIdx[e] != 1 && n.mb->mv[e] == kZero;
     };
     if (forcesZero(0, -1) || forcesZero(-1, 0)) return kZero;
-    return PredictP(pred, mbx, mby, {0, 0, 2, 2}, 0);
+    return PredictP(pred, around, {0, 0, 2, 2}, 0);
 }
 
 // --- B --------------------------------------------------------------------------
 
 void RoundCandidateB(int32_t& c, int32_t d) {
     if (d <= 0) return;
-    c = SignedScale(c, 512 / d, d);
+    c = SignedScale(c, int64_t{512 / d} * d);
 }
 
 MotionVector PredictBVector(const BVectorPredictor& pred, int mbx, int mby, int bx, int by,
                             int direction) {
-    const MacroblockGrid& g = pred.grid;
-    const PartitionRect rect = BPartition(g.macroblocks[mby * g.mbWidth + mbx], bx, by);
-    const Candidate a = BCandidate(g, mbx, mby, rect.bx - 1, rect.by, direction);
-    const Candidate b = BCandidate(g, mbx, mby, rect.bx, rect.by - 1, direction);
-    Candidate c = BCandidate(g, mbx, mby, rect.bx + rect.w, rect.by - 1, direction);
-    if (!c.positioned) c = BCandidate(g, mbx, mby, rect.bx - 1, rect.by - 1, direction);
+    const Around around = AroundOf(pred.grid, mbx, mby);
+    const PartitionRect rect = BPartition(*around.current, bx, by);
+    const Candidate a = BCandidate(around, rect.bx - 1, rect.by, direction);
+    const Candidate b = BCandidate(around, rect.bx, rect.by - 1, direction);
+    Candidate c = BCandidate(around, rect.bx + rect.w, rect.by - 1, direction);
+    if (!c.positioned) c = BCandidate(around, rect.bx - 1, rect.by - 1, direction);
 
     if (CountAvailable(a, b, c) == 1) return OnlyAvailable(a, b, c);
     switch (PreferredOf(rect)) {
@@ -244,9 +278,7 @@ MotionVector MedianChoice(MotionVector a, MotionVector b, MotionVector c) {
     return b;
 }
 
-namespace {
-
-int32_t Fold(int32_t v, int pos, int size) {
+int32_t FoldOutside(int32_t v, int pos, int size) {
     const int64_t base = 4 * int64_t{pos};
     const int64_t limit = 4 * int64_t{size};
     const int64_t p = v + base;
@@ -254,13 +286,6 @@ int32_t Fold(int32_t v, int pos, int size) {
     if (p < -63) return static_cast<int32_t>(p % 64 - (base + 64));
     if (p > limit) return static_cast<int32_t>((p - limit + 32) % 32 + (limit - base));
     return v;
-}
-
-}  // namespace
-
-void ClipMotionVector(MotionVector& mv, int x, int y, int width, int height) {
-    mv.x = Fold(mv.x, x, width);
-    mv.y = Fold(mv.y, y, height);
 }
 
 }  // namespace avs

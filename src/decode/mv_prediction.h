@@ -40,13 +40,19 @@ inline MotionVector AddDifference(MotionVector pred, int32_t dx, int32_t dy) {
             static_cast<int32_t>(static_cast<uint32_t>(pred.y) + static_cast<uint32_t>(dy))};
 }
 
-// P pictures.
+// P pictures. A candidate of reference k predicting a partition of reference
+// r is scaled by d(k) and d(r), where d(k) = 2 * DistanceDelta(current,
+// reference k), 0 when reference k is missing (the current picture stands in
+// for it): each component becomes sign(c) * (((512 / d(k)) * |c| * d(r) +
+// 256) >> 9), unchanged when d(k) is 0.
 struct PVectorPredictor {
     MacroblockGrid grid;
-    // d(k) = 2 * DistanceDelta(current, reference k); 0 when reference k is
-    // missing (the current picture stands in for it).
-    int32_t refScale[2];
+    // The factor (512 / d(k)) * d(r), 512 when d(k) is 0; [k][r].
+    int64_t scale[2][2];
 };
+
+// The predictor of a picture whose references have d(0) = d0, d(1) = d1.
+PVectorPredictor MakePVectorPredictor(const MacroblockGrid& grid, int32_t d0, int32_t d1);
 
 // Predicted vector of partition `partition` of the P macroblock at (mbx, mby);
 // shape (mbType 0..4) and reference index come from its record.
@@ -54,8 +60,7 @@ MotionVector PredictPVector(const PVectorPredictor& pred, int mbx, int mby, int 
 // The vector of a skipped P macroblock.
 MotionVector PredictPSkipVector(const PVectorPredictor& pred, int mbx, int mby);
 // A candidate with reference index k in a partition with reference index r, as
-// d(k) = dk and d(r) = dr: each component becomes
-// sign(c) * (((512 / dk) * |c| * dr + 256) >> 9); unchanged when dk is 0.
+// d(k) = dk and d(r) = dr.
 void ScaleCandidateP(MotionVector& v, int32_t dk, int32_t dr);
 
 // B pictures.
@@ -84,7 +89,20 @@ MotionVector MedianChoice(MotionVector a, MotionVector b, MotionVector c);
 // Folds each component so that the macroblock at luma sample (x, y) reads at
 // most 32 samples outside a width x height picture, keeping the fraction: left
 // and above by multiples of 64 quarter samples, right and below by multiples of
-// 32. Any 32-bit input gives a small result.
-void ClipMotionVector(MotionVector& mv, int x, int y, int width, int height);
+// 32. Any 32-bit input gives a small result. Inline: most vectors need no fold.
+inline void ClipMotionVector(MotionVector& mv, int x, int y, int width, int height);
+
+// One component of ClipMotionVector that lies outside the readable range.
+int32_t FoldOutside(int32_t v, int pos, int size);
+
+inline int32_t FoldComponent(int32_t v, int pos, int size) {
+    const int64_t p = int64_t{v} + 4 * int64_t{pos};
+    return p >= -63 && p <= 4 * int64_t{size} ? v : FoldOutside(v, pos, size);
+}
+
+inline void ClipMotionVector(MotionVector& mv, int x, int y, int width, int height) {
+    mv.x = FoldComponent(mv.x, x, width);
+    mv.y = FoldComponent(mv.y, y, height);
+}
 
 }  // namespace avs

@@ -33,21 +33,23 @@ struct PPicture {
     // picture's size.
     const DecodedFrame* refs[2];
     PVectorPredictor predictor;
+    ReferencePrefetcher prefetch[2];  // per reference
 };
 
 PPicture StartPPicture(DecoderContext& ctx, DecodedFrame& frame) {
-    PPicture pic{ctx, frame, {}, {}};
-    pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
-                          static_cast<int>(frame.mbHeight)};
+    PPicture pic{ctx, frame, {}, {}, {}};
     const FrameQueue& queue = ctx.queue;
+    int32_t distance[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
         const DecodedFrame* ref = queue.FrameAt(queue.count - 2 - k);
         if (ref != nullptr && ref->width == frame.width && ref->height == frame.height) {
             pic.refs[k] = ref;
-            pic.predictor.refScale[k] =
-                2 * DistanceDelta(frame.pictureDistance, ref->pictureDistance);
+            distance[k] = 2 * DistanceDelta(frame.pictureDistance, ref->pictureDistance);
         }
     }
+    const MacroblockGrid grid{frame.macroblocks, static_cast<int>(frame.mbWidth),
+                              static_cast<int>(frame.mbHeight)};
+    pic.predictor = MakePVectorPredictor(grid, distance[0], distance[1]);
     return pic;
 }
 
@@ -60,7 +62,7 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
     const PShape& shape = kPShapes[mb.mbType];
     const int mbx = static_cast<int>(mbX);
     const int mby = static_cast<int>(mbY);
-    const DecodedFrame* refs[4];
+    const DecodedFrame* refs[4] = {};
     MotionVector folded[4];
     for (int p = 0; p < shape.partitions; ++p) {
         const MotionVector mv = mb.mbType == kPSkip
@@ -74,21 +76,21 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
         ClipMotionVector(folded[p], 16 * mbx, 16 * mby, static_cast<int>(frame.width),
                          static_cast<int>(16 * frame.mbHeight));
     }
+    pic.prefetch[mb.refIdx[0] != 0 ? 1 : 0].Fetch(*refs[0], mbx, mby, folded[0]);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
-    for (int k = 0; k < 4; ++k) {
-        const int p = kPPartitionOfBlock[mb.mbType][k];
-        MotionCompensateLuma8x8(frame.lumaPlane, frame.lumaPitch, refs[p]->refLumaPlane,
-                                refs[p]->refLumaPitch, (cbp >> k) & 1 ? buffers.luma[k] : nullptr,
-                                mbx, mby, k, folded[p]);
+    if (shape.partitions == 1) {
+        MotionCompensateLuma(frame, *refs[0], cbp & 15 ? buffers.luma[0] : nullptr, mbx, mby,
+                             kWholeMacroblock, folded[0]);
+    } else {
+        for (int k = 0; k < 4; ++k) {
+            const int p = kPPartitionOfBlock[mb.mbType][k];
+            MotionCompensateLuma(frame, *refs[p], (cbp >> k) & 1 ? buffers.luma[k] : nullptr, mbx,
+                                 mby, k, folded[p]);
+        }
     }
     for (int p = 0; p < shape.partitions; ++p) {
-        const DecodedFrame& ref = *refs[p];
-        MotionCompensateChroma(shape.chroma, frame.cbPlane, frame.chromaPitch, ref.refCbPlane,
-                               ref.refChromaPitch, buffers.cb, mbx, mby, shape.chromaIndex[p],
-                               folded[p]);
-        MotionCompensateChroma(shape.chroma, frame.crPlane, frame.chromaPitch, ref.refCrPlane,
-                               ref.refChromaPitch, buffers.cr, mbx, mby, shape.chromaIndex[p],
-                               folded[p]);
+        MotionCompensateChroma(shape.chroma, frame, *refs[p], buffers, mbx, mby,
+                               shape.chromaIndex[p], folded[p]);
     }
     return true;
 }

@@ -22,12 +22,13 @@ struct KernelTable {
     StoreChromaBlockFn StoreChromaBlock;
     PredictIntraLumaFn PredictIntraLuma;
     PredictIntraChromaFn PredictIntraChroma;
-    McLumaAddFn McLumaAdd[4][4];          // [fx][fy]
-    McLumaPredictFn McLumaPredict[4][4];  // [fx][fy]
+    McLumaAddFn McLumaAdd[kLumaSizes][4][4];        // [size][fx][fy]
+    McLumaAvgAddFn McLumaAvgAdd[kLumaSizes][4][4];  // [size][fx][fy]
     McChromaFn McChroma8x8;
     McChromaFn McChroma8x4;
     McChromaFn McChroma4x8;
     McChromaFn McChroma4x4;
+    McChromaBiFn McChromaBi8x8;
     McChromaBiFn McChromaBi4x4;
     LumaMacroblockFilterFn FilterLumaMacroblock;
     ChromaMacroblockFilterFn FilterChromaMacroblock;

@@ -119,17 +119,37 @@ void McChromaSse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_
     }
 }
 
-void McChromaBi4x4Sse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const uint8_t* ref1,
-                       ptrdiff_t refPitch, const int16_t* residual, int ax0, int ay0, int ax1,
-                       int ay1) {
-    __m128i p0[2], p1[2];
-    Predict4<4>(ref0, refPitch, Weights(ax0, ay0), p0);
-    Predict4<4>(ref1, refPitch, Weights(ax1, ay1), p1);
-    AVS_UNROLL
-    for (int i = 0; i < 2; ++i) {
-        // _mm_avg_epu16 is exactly (a + b + 1) >> 1.
-        Store4x2(dst + 2 * i * dstPitch, dstPitch,
-                 AddResidual(_mm_avg_epu16(p0[i], p1[i]), Residual4x2(residual + 16 * i)));
+// The rounded average of two predictions (_mm_avg_epu16 is exactly
+// (a + b + 1) >> 1) plus the residual.
+AVS_INLINE __m128i Average(__m128i p0, __m128i p1, __m128i residual) {
+    return AddResidual(_mm_avg_epu16(p0, p1), residual);
+}
+
+template <int W>
+void McChromaBiSse2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, const uint8_t* ref1,
+                    ptrdiff_t refPitch, const int16_t* residual, int ax0, int ay0, int ax1,
+                    int ay1) {
+    const Weights w0(ax0, ay0);
+    const Weights w1(ax1, ay1);
+    if constexpr (W == 8) {
+        __m128i p0[8], p1[8];
+        Predict8<8>(ref0, refPitch, w0, p0);
+        Predict8<8>(ref1, refPitch, w1, p1);
+        AVS_UNROLL
+        for (int r = 0; r < 8; ++r) {
+            const __m128i res = _mm_loadu_si128(reinterpret_cast<const __m128i*>(residual + 8 * r));
+            _mm_storel_epi64(reinterpret_cast<__m128i*>(dst + r * dstPitch),
+                             Average(p0[r], p1[r], res));
+        }
+    } else {
+        __m128i p0[2], p1[2];
+        Predict4<4>(ref0, refPitch, w0, p0);
+        Predict4<4>(ref1, refPitch, w1, p1);
+        AVS_UNROLL
+        for (int i = 0; i < 2; ++i) {
+            Store4x2(dst + 2 * i * dstPitch, dstPitch,
+                     Average(p0[i], p1[i], Residual4x2(residual + 16 * i)));
+        }
     }
 }
 
@@ -140,7 +160,8 @@ void InstallMcChromaSse2(KernelTable& table) {
     table.McChroma8x4 = McChromaSse2<8, 4>;
     table.McChroma4x8 = McChromaSse2<4, 8>;
     table.McChroma4x4 = McChromaSse2<4, 4>;
-    table.McChromaBi4x4 = McChromaBi4x4Sse2;
+    table.McChromaBi8x8 = McChromaBiSse2<8>;
+    table.McChromaBi4x4 = McChromaBiSse2<4>;
 }
 
 }  // namespace avs

@@ -7,9 +7,13 @@ namespace avs {
 
 struct KernelTable;
 
-// All 16 McLumaAdd and all 16 McLumaPredict slots.
+// Every McLumaAdd and McLumaAvgAdd slot, both sizes.
 void InstallMcLumaSse2(KernelTable& table);
-// The four chroma sizes and McChromaBi4x4.
+// The McLumaAdd and McLumaAvgAdd slots of the 16x16 size.
+void InstallMcLumaAvx2(KernelTable& table);
+// The four chroma sizes and both McChromaBi sizes.
 void InstallMcChromaSse2(KernelTable& table);
+// The 8-wide chroma slots: McChroma8x8, McChroma8x4 and McChromaBi8x8.
+void InstallMcChromaAvx2(KernelTable& table);
 
 }  // namespace avs

@@ -1,0 +1,115 @@
+// AVX2 luma kernels for whole 16x16 macroblocks: one 16-sample row per
+// register, so each instruction works on a macroblock row where the SSE2
+// kernels work on a block row. The 8x8 slots keep their SSE2 kernels.
+#include <immintrin.h>
+
+#include "decode/x86/mc_luma_rows.h"
+#include "decode/x86/mc_x86.h"
+#include "platform/kernel_table.h"
+
+namespace avs {
+namespace {
+
+// The 16-bit lane operations of x86::PredictLumaRows on 16-lane registers.
+// Unpacking and packing work within 128-bit halves, so WeightedSum's unpack,
+// multiply-add and pack keep every lane in place.
+struct Avx2 {
+    using Reg = __m256i;
+    // Sixteen samples starting at p, widened to 16 bits.
+    static AVS_INLINE Reg Load(const uint8_t* p) {
+        return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
+    }
+    static AVS_INLINE Reg Set(int v) { return _mm256_set1_epi16(static_cast<int16_t>(v)); }
+    static AVS_INLINE Reg Set32(int v) { return _mm256_set1_epi32(v); }
+    static AVS_INLINE Reg Add(Reg a, Reg b) { return _mm256_add_epi16(a, b); }
+    static AVS_INLINE Reg Sub(Reg a, Reg b) { return _mm256_sub_epi16(a, b); }
+    static AVS_INLINE Reg Mul(Reg a, Reg b) { return _mm256_mullo_epi16(a, b); }
+    static AVS_INLINE Reg Shl(Reg a, int n) { return _mm256_slli_epi16(a, n); }
+    static AVS_INLINE Reg Sar(Reg a, int n) { return _mm256_srai_epi16(a, n); }
+    static AVS_INLINE Reg Shr(Reg a, int n) { return _mm256_srli_epi16(a, n); }
+    static AVS_INLINE Reg Add32(Reg a, Reg b) { return _mm256_add_epi32(a, b); }
+    static AVS_INLINE Reg Sar32(Reg a, int n) { return _mm256_srai_epi32(a, n); }
+    static AVS_INLINE Reg Madd(Reg a, Reg b) { return _mm256_madd_epi16(a, b); }
+    static AVS_INLINE Reg UnpackLo(Reg a, Reg b) { return _mm256_unpacklo_epi16(a, b); }
+    static AVS_INLINE Reg UnpackHi(Reg a, Reg b) { return _mm256_unpackhi_epi16(a, b); }
+    static AVS_INLINE Reg Pack32(Reg a, Reg b) { return _mm256_packs_epi32(a, b); }
+};
+
+// Rows a and b clipped to bytes: a in the low half, b in the high half.
+AVS_INLINE __m256i PackRows(__m256i a, __m256i b) {
+    return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
+}
+
+// Residual row r of the macroblock: columns 0..7 from the left block of its
+// block row, 8..15 from the right one.
+AVS_INLINE __m256i ResidualRow(const int16_t* residual, int r) {
+    const int16_t* left = residual + 128 * (r >> 3) + 8 * (r & 7);
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(left))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(left + 64)), 1);
+}
+
+// The macroblock: the prediction clipped, averaged with `pred` (row stride
+// 16) when AVG, plus the residual when there is one (clipping again), stored.
+template <bool AVG, int FX, int FY>
+AVS_INLINE void Macroblock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                           const uint8_t* pred, const int16_t* residual) {
+    __m256i rows[16];
+    x86::PredictLumaRows<Avx2, FX, FY>(ref, refPitch, rows);
+    AVS_UNROLL
+    for (int r = 0; r < 16; r += 2) {
+        __m256i packed = PackRows(rows[r], rows[r + 1]);
+        if constexpr (AVG) {
+            packed = _mm256_avg_epu8(
+                packed, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pred + 16 * r)));
+        }
+        if (residual != nullptr) {
+            // Saturation cannot change the outcome: the clip maps every
+            // saturated sum to the same 0 or 255.
+            packed = PackRows(
+                _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(packed)),
+                                  ResidualRow(residual, r)),
+                _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(packed, 1)),
+                                  ResidualRow(residual, r + 1)));
+        }
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + r * dstPitch),
+                         _mm256_castsi256_si128(packed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (r + 1) * dstPitch),
+                         _mm256_extracti128_si256(packed, 1));
+    }
+}
+
+template <int FX, int FY>
+void McLumaAdd16x16Avx2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                        const int16_t* residual) {
+    Macroblock<false, FX, FY>(dst, dstPitch, ref, refPitch, nullptr, residual);
+}
+
+template <int FX, int FY>
+void McLumaAvgAdd16x16Avx2(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
+                           const uint8_t* pred, const int16_t* residual) {
+    Macroblock<true, FX, FY>(dst, dstPitch, ref, refPitch, pred, residual);
+}
+
+template <int FX>
+void InstallColumn(KernelTable& table) {
+    table.McLumaAdd[kLuma16x16][FX][0] = McLumaAdd16x16Avx2<FX, 0>;
+    table.McLumaAdd[kLuma16x16][FX][1] = McLumaAdd16x16Avx2<FX, 1>;
+    table.McLumaAdd[kLuma16x16][FX][2] = McLumaAdd16x16Avx2<FX, 2>;
+    table.McLumaAdd[kLuma16x16][FX][3] = McLumaAdd16x16Avx2<FX, 3>;
+    table.McLumaAvgAdd[kLuma16x16][FX][0] = McLumaAvgAdd16x16Avx2<FX, 0>;
+    table.McLumaAvgAdd[kLuma16x16][FX][1] = McLumaAvgAdd16x16Avx2<FX, 1>;
+    table.McLumaAvgAdd[kLuma16x16][FX][2] = McLumaAvgAdd16x16Avx2<FX, 2>;
+    table.McLumaAvgAdd[kLuma16x16][FX][3] = McLumaAvgAdd16x16Avx2<FX, 3>;
+}
+
+}  // namespace
+
+void InstallMcLumaAvx2(KernelTable& table) {
+    InstallColumn<0>(table);
+    InstallColumn<1>(table);
+    InstallColumn<2>(table);
+    InstallColumn<3>(table);
+}
+
+}  // namespace avs
