@@ -54,17 +54,17 @@ typedef void(AVSDEC_CALL* AVS_TeardownOp)(AVS_Video_stream* stream);
 
 /* The stream record: fourteen pointer-sized slots. */
 struct AVS_Video_stream {
-    AVS_NoopOp Noop0;        /* 0: no-op */
-    AVS_NoopOp Noop1;        /* 1: no-op */
-    AVS_NoopOp Noop2;        /* 2: no-op */
-    AVS_FeedOp Feed;         /* 3: push stream bytes */
-    AVS_NoopOp Noop4;        /* 4: no-op */
-    AVS_ControlOp Control;   /* 5: control and query requests */
-    AVS_NoopOp Noop6;        /* 6: no-op */
-    AVS_TeardownOp Done;     /* 7: tear down (same as Free) */
-    AVS_TeardownOp Free;     /* 8: tear down */
-    void* Unused[4];         /* 9..12: always 0 */
-    void* Private;           /* 13: the stream's private record; NULL after teardown */
+    AVS_NoopOp Noop0;      /* 0: no-op */
+    AVS_NoopOp Noop1;      /* 1: no-op */
+    AVS_NoopOp Noop2;      /* 2: no-op */
+    AVS_FeedOp Feed;       /* 3: push stream bytes */
+    AVS_NoopOp Noop4;      /* 4: no-op */
+    AVS_ControlOp Control; /* 5: control and query requests */
+    AVS_NoopOp Noop6;      /* 6: no-op */
+    AVS_TeardownOp Done;   /* 7: tear down (same as Free) */
+    AVS_TeardownOp Free;   /* 8: tear down */
+    void* Unused[4];       /* 9..12: always 0 */
+    void* Private;         /* 13: the stream's private record; NULL after teardown */
 };
 
 /* Host output descriptor for AVS_ConvertPictureTo: eleven pointer-sized words. */
@@ -97,39 +97,39 @@ typedef struct AVS_SequenceInfo {
 
 /* Request codes for Control. Queries write a 32-bit word at `argument`. */
 enum AVS_Request {
-    AVS_ConvertPicture = 1,               /* convert the last picture into memory at argument */
-    AVS_GetStatusText = 2,                /* copy the status text (at most 35 bytes) */
-    AVS_GetStatusWord = 3,                /* status word (AVS_STATUS_*) */
-    AVS_GetDeliveryFlag = 4,              /* AVS_DELIVERED after a delivery, else 0 */
-    AVS_GetFrameSize = 5,                 /* bytes of one picture in the output layout */
-    AVS_GetOutputFourcc = 7,              /* the output layout */
-    AVS_GetAspectRatio = 8,               /* aspect_ratio of the sequence header */
-    AVS_SetPictureBuffer = 0x101,         /* argument is the buffer itself (malloc'd; decoder frees it) */
-    AVS_SetOutputPitch = 0x106,           /* 32-bit signed pitch at argument, for AVS_ConvertPicture */
-    AVS_SetOutputFourcc = 0x107,          /* 32-bit FourCC at argument */
-    AVS_ResetDecoder = 0x201,             /* drop held data and pictures; keeps the sequence header */
-    AVS_GetStatusAndDelivery = 0x10003,   /* returns delivery flag | status word; writes nothing */
-    AVS_GetSequenceInfo = 0x10004,        /* 13 words (AVS_SequenceInfo) at argument */
-    AVS_ConvertPictureTo = 0x10007,       /* convert into the OutputPicture at argument */
-    AVS_ResetDecoderAlias = 0x1000C,      /* same as AVS_ResetDecoder */
-    AVS_GetSequenceInfoAlias = 0x10014    /* same as AVS_GetSequenceInfo */
+    AVS_ConvertPicture = 1,       /* convert the last picture into memory at argument */
+    AVS_GetStatusText = 2,        /* copy the status text (at most 35 bytes) */
+    AVS_GetStatusWord = 3,        /* status word (AVS_STATUS_*) */
+    AVS_GetDeliveryFlag = 4,      /* AVS_DELIVERED after a delivery, else 0 */
+    AVS_GetFrameSize = 5,         /* bytes of one picture in the output layout */
+    AVS_GetOutputFourcc = 7,      /* the output layout */
+    AVS_GetAspectRatio = 8,       /* aspect_ratio of the sequence header */
+    AVS_SetPictureBuffer = 0x101, /* argument is the buffer itself (malloc'd; decoder frees it) */
+    AVS_SetOutputPitch = 0x106,   /* 32-bit signed pitch at argument, for AVS_ConvertPicture */
+    AVS_SetOutputFourcc = 0x107,  /* 32-bit FourCC at argument */
+    AVS_ResetDecoder = 0x201,     /* drop held data and pictures; keeps the sequence header */
+    AVS_GetStatusAndDelivery = 0x10003, /* returns delivery flag | status word; writes nothing */
+    AVS_GetSequenceInfo = 0x10004,      /* 13 words (AVS_SequenceInfo) at argument */
+    AVS_ConvertPictureTo = 0x10007,     /* convert into the OutputPicture at argument */
+    AVS_ResetDecoderAlias = 0x1000C,    /* same as AVS_ResetDecoder */
+    AVS_GetSequenceInfoAlias = 0x10014  /* same as AVS_GetSequenceInfo */
 };
 
 /* Status words (AVS_GetStatusWord). */
-#define AVS_STATUS_IDLE 0u                 /* nothing pending; also after a decoded picture */
-#define AVS_STATUS_HEADER_READ 1u          /* a unit's header was recognised, unit incomplete */
-#define AVS_STATUS_UNIT_HELD 2u            /* a complete unit is held */
-#define AVS_STATUS_SEQUENCE_END 4u         /* the end of the sequence was seen */
-#define AVS_STATUS_NEED_DATA 8u            /* the last Feed is waiting for more data */
-#define AVS_STATUS_B_PICTURE 32u           /* a B picture was decoded and delivered */
-#define AVS_STATUS_NO_SEQUENCE 64u         /* a picture arrived before any sequence header */
+#define AVS_STATUS_IDLE 0u                    /* nothing pending; also after a decoded picture */
+#define AVS_STATUS_HEADER_READ 1u             /* a unit's header was recognised, unit incomplete */
+#define AVS_STATUS_UNIT_HELD 2u               /* a complete unit is held */
+#define AVS_STATUS_SEQUENCE_END 4u            /* the end of the sequence was seen */
+#define AVS_STATUS_NEED_DATA 8u               /* the last Feed is waiting for more data */
+#define AVS_STATUS_B_PICTURE 32u              /* a B picture was decoded and delivered */
+#define AVS_STATUS_NO_SEQUENCE 64u            /* a picture arrived before any sequence header */
 #define AVS_STATUS_BAD_START_CODE 0x10000000u /* a start code that is not accepted */
 
 /* Delivery flag: a picture is waiting in the picture buffer. */
 #define AVS_DELIVERED 0x1000000u
 
 /* FourCC values: first character in the lowest byte. */
-#define AVS_FOURCC(a, b, c, d) \
+#define AVS_FOURCC(a, b, c, d)                                                                 \
     ((uint32_t)(uint8_t)(a) | ((uint32_t)(uint8_t)(b) << 8) | ((uint32_t)(uint8_t)(c) << 16) | \
      ((uint32_t)(uint8_t)(d) << 24))
 #define AVS_FOURCC_YV12 AVS_FOURCC('Y', 'V', '1', '2') /* planar Y, V, U */
