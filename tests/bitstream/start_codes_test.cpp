@@ -69,15 +69,6 @@ TEST(InputScan, UserDataAndExtensionsFoldIntoTheUnitBefore) {
     EXPECT_EQ(host.calls[0].text, "I-frame succesfully read");
 }
 
-TEST(InputScan, SequenceEndAloneIsAUnit) {
-    const ScanHost host = Whole(kEnd);
-    ASSERT_EQ(host.calls.size(), 1u);
-    EXPECT_EQ(host.calls[0].r, 1);
-    EXPECT_EQ(host.calls[0].status, kStatusSequenceEnd);
-    EXPECT_EQ(host.calls[0].text, "User data saccesfully read");
-    EXPECT_EQ(host.units, Units{kEnd});
-}
-
 TEST(InputScan, StartCodesThatAreNotUnitsAreRejected) {
     for (uint8_t code : {0xB4, 0xB7, 0xB8, 0xFF, 0x00, 0xAF}) {
         const Bytes pic = Unit(kIPictureCode, 10);

@@ -11,13 +11,13 @@
 #include <array>
 #include <vector>
 
-#include "decode/code_writer.h"
 #include "decode/coefficient_tables.h"
+#include "support/bit_writer.h"
 
 namespace avs {
 namespace {
 
-using test::CodeWriter;
+using test::BitWriter;
 using Block = std::array<int16_t, 64>;
 using Decoder = int (*)(BitReader&, const uint8_t*, int16_t*);
 
@@ -29,7 +29,7 @@ struct Symbol {
 // Decodes the given symbols (code numbers with their Exp-Golomb orders).
 Block Decode(Decoder decode, const std::vector<Symbol>& symbols, const uint8_t* scan,
              int* result = nullptr, uint32_t* bitsRead = nullptr) {
-    CodeWriter w;
+    BitWriter w;
     for (const Symbol& s : symbols) w.ExpGolomb(s.code, s.order);
     const auto unit = w.Unit();
     BitReader br(unit.data(), w.ByteCount());

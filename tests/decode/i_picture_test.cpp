@@ -5,16 +5,16 @@
 
 #include <memory>
 
-#include "decode/code_writer.h"
 #include "decode/pictures.h"
 #include "decode/slice.h"
 #include "decode/test_frame.h"
 #include "platform/kernel_table.h"
+#include "support/bit_writer.h"
 
 namespace avs {
 namespace {
 
-using test::CodeWriter;
+using test::BitWriter;
 using test::TestFrame;
 
 class IPicture : public ::testing::Test {
@@ -32,7 +32,7 @@ class IPicture : public ::testing::Test {
     }
 
     // Decodes `w`'s bits as the macroblock data of a width x height picture.
-    TestFrame Decode(const CodeWriter& w, uint32_t width, uint32_t height) {
+    TestFrame Decode(const BitWriter& w, uint32_t width, uint32_t height) {
         TestFrame t(width, height, 0xEE);
         ctx->mbWidth = t.f.mbWidth;
         ctx->mbHeight = t.f.mbHeight;
@@ -47,7 +47,7 @@ class IPicture : public ::testing::Test {
 
 // A macroblock whose four blocks use their predicted modes and chroma DC.
 // cbpCode 16 codes block 0 only, 4 codes nothing.
-void Macroblock(CodeWriter& w, uint32_t cbpCode) {
+void Macroblock(BitWriter& w, uint32_t cbpCode) {
     w.Bits(0xF, 4);  // predicted luma modes
     w.Ue(0);         // chroma DC
     w.Ue(cbpCode);
@@ -60,7 +60,7 @@ void Macroblock(CodeWriter& w, uint32_t cbpCode) {
 TEST_F(IPicture, DataEndingEarlyLeavesGreyMacroblocks) {
     // 22 bits of data for a picture of six macroblocks: the second one runs
     // past the end (it reads the zeros beyond), the four after it are grey.
-    CodeWriter w;
+    BitWriter w;
     Macroblock(w, 16);
     const TestFrame first = Decode(w, 48, 32);
     for (int n = 2; n < 6; ++n) {
@@ -70,14 +70,6 @@ TEST_F(IPicture, DataEndingEarlyLeavesGreyMacroblocks) {
         EXPECT_EQ(first.f.macroblocks[n].mbType, kIntraMbType);
         EXPECT_EQ(first.f.macroblocks[n].qp, 63);
     }
-    // Truncated and corrupt data decode the same way every time, filtered or not.
-    ctx->picture.loop_filter_disable = 0;
-    CodeWriter noise;
-    for (uint32_t v : {0xFFFFFFFFu, 0x00000000u, 0x12345678u, 0x00000000u}) noise.Bits(v, 32);
-    const TestFrame a = Decode(noise, 48, 32);
-    const TestFrame b = Decode(noise, 48, 32);
-    EXPECT_EQ(a.LumaBuffer(), b.LumaBuffer());
-    EXPECT_EQ(a.CbBuffer(), b.CbBuffer());
 }
 
 // Slice start codes around a row start: (reader position, byte of the start
