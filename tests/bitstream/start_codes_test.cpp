@@ -16,12 +16,6 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
     return out;
 }
 
-Bytes SequenceUnit(uint32_t width, uint32_t height) {
-    BitWriter w = StartCode(kSequenceHeaderCode);
-    w.Bits(0x20, 8).Bits(0x40, 8).Bit(1).Bits(width, 14).Bits(height, 14).Bits(0x1A3, 13);
-    return w.Bits(1000, 18).Bits(1, 1).Bits(0, 12).Bits(1, 2).Bits(200, 18).Stuffing().Data();
-}
-
 // A unit with `n` payload bytes that hold no start code prefix.
 Bytes Unit(uint8_t code, size_t n) {
     Bytes u = {0, 0, 1, code};

@@ -18,6 +18,13 @@ inline BitWriter StartCode(uint8_t value) {
     return BitWriter().Bytes({0, 0, 1, value});
 }
 
+// A sequence header unit of the given size (bbv_buffer_size 200).
+inline std::vector<uint8_t> SequenceUnit(uint32_t width, uint32_t height) {
+    BitWriter w = StartCode(kSequenceHeaderCode);
+    w.Bits(0x20, 8).Bits(0x40, 8).Bit(1).Bits(width, 14).Bits(height, 14).Bits(0x1A3, 13);
+    return w.Bits(1000, 18).Bits(1, 1).Bits(0, 12).Bits(1, 2).Bits(200, 18).Stuffing().Data();
+}
+
 // A unit's bytes followed by the zero padding every parser may read.
 struct PaddedUnit {
     std::vector<uint8_t> bytes;
@@ -92,5 +99,12 @@ class ScanHost {
     DecoderContext& ctx_;
     size_t pos_ = 0;
 };
+
+// The units of a whole stream as the input scan splits it.
+inline std::vector<std::vector<uint8_t>> SplitIntoUnits(const std::vector<uint8_t>& stream) {
+    ScanHost host(stream);
+    host.Call(stream.size());
+    return host.units;
+}
 
 }  // namespace avs::test

@@ -259,33 +259,5 @@ TEST(KernelVariants, EverySlotMatchesThePlainKernel) {
     }
 }
 
-// Each level installs the motion-compensation slots it claims: a variant left
-// out would go untested by the walk above and unused by the decoder.
-TEST(KernelVariants, EveryLevelReplacesItsMcSlots) {
-    KernelTable plain{}, sse2{}, avx2{};
-    FillKernelTable(plain, cpu::kAlways);
-    FillKernelTable(sse2, cpu::kAlways | cpu::kSse2);
-    FillKernelTable(avx2, cpu::kAlways | cpu::kSse2 | cpu::kSse41 | cpu::kAvx2);
-    for (int size = 0; size < kLumaSizes; ++size) {
-        for (int f = 0; f < 16; ++f) {
-            EXPECT_NE(plain.McLumaAdd[size][f / 4][f % 4], sse2.McLumaAdd[size][f / 4][f % 4]);
-            EXPECT_NE(plain.McLumaAvgAdd[size][f / 4][f % 4],
-                      sse2.McLumaAvgAdd[size][f / 4][f % 4]);
-            if (size != kLuma16x16) continue;
-            EXPECT_NE(sse2.McLumaAdd[size][f / 4][f % 4], avx2.McLumaAdd[size][f / 4][f % 4]);
-            EXPECT_NE(sse2.McLumaAvgAdd[size][f / 4][f % 4], avx2.McLumaAvgAdd[size][f / 4][f % 4]);
-        }
-    }
-    for (auto slot : {&KernelTable::McChroma8x8, &KernelTable::McChroma8x4,
-                      &KernelTable::McChroma4x8, &KernelTable::McChroma4x4}) {
-        EXPECT_NE(plain.*slot, sse2.*slot);
-    }
-    EXPECT_NE(plain.McChromaBi8x8, sse2.McChromaBi8x8);
-    EXPECT_NE(plain.McChromaBi4x4, sse2.McChromaBi4x4);
-    EXPECT_NE(sse2.McChroma8x8, avx2.McChroma8x8);
-    EXPECT_NE(sse2.McChroma8x4, avx2.McChroma8x4);
-    EXPECT_NE(sse2.McChromaBi8x8, avx2.McChromaBi8x8);
-}
-
 }  // namespace
 }  // namespace avs

@@ -30,33 +30,35 @@ constexpr int kHeight = 16 * kMbHeight;
 class Reference {
   public:
     Reference(std::mt19937& rng) : frame_(kWidth, kHeight) {
-        Fill(rng, frame_.f.lumaPlane, frame_.f.lumaPitch, kWidth, kHeight, kLumaMargin, luma_);
-        Fill(rng, frame_.f.cbPlane, frame_.f.chromaPitch, kWidth / 2, kHeight / 2, kChromaMargin,
-             cb_);
-        Fill(rng, frame_.f.crPlane, frame_.f.chromaPitch, kWidth / 2, kHeight / 2, kChromaMargin,
-             cr_);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int w = plane ? kWidth / 2 : kWidth, h = plane ? kHeight / 2 : kHeight;
+            const int margin = plane ? kChromaMargin : kLumaMargin;
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) At(plane, x, y) = static_cast<uint8_t>(rng());
+            }
+            for (int y = -margin; y < h + margin; ++y) {
+                for (int x = -margin; x < w + margin; ++x) At(plane, x, y) = Sample(plane, x, y);
+            }
+        }
     }
     const DecodedFrame& f() const { return frame_.f; }
     // Any coordinate: the nearest sample of the decoded area.
-    int Y(int x, int y) const { return At(luma_, kWidth, kHeight, x, y); }
-    int Cb(int x, int y) const { return At(cb_, kWidth / 2, kHeight / 2, x, y); }
-    int Cr(int x, int y) const { return At(cr_, kWidth / 2, kHeight / 2, x, y); }
+    int Y(int x, int y) const { return Sample(0, x, y); }
+    int Cb(int x, int y) const { return Sample(1, x, y); }
+    int Cr(int x, int y) const { return Sample(2, x, y); }
 
   private:
-    static void Fill(std::mt19937& rng, uint8_t* origin, ptrdiff_t pitch, int w, int h, int margin,
-                     std::vector<uint8_t>& area) {
-        area.resize(w * h);
-        for (uint8_t& s : area) s = static_cast<uint8_t>(rng());
-        for (int y = -margin; y < h + margin; ++y) {
-            for (int x = -margin; x < w + margin; ++x) origin[y * pitch + x] = At(area, w, h, x, y);
-        }
+    uint8_t& At(int plane, int x, int y) const {
+        const DecodedFrame& f = frame_.f;
+        uint8_t* origin = plane == 0 ? f.lumaPlane : plane == 1 ? f.cbPlane : f.crPlane;
+        return origin[y * (plane ? f.chromaPitch : f.lumaPitch) + x];
     }
-    static uint8_t At(const std::vector<uint8_t>& area, int w, int h, int x, int y) {
-        return area[std::clamp(y, 0, h - 1) * w + std::clamp(x, 0, w - 1)];
+    uint8_t Sample(int plane, int x, int y) const {
+        const int w = plane ? kWidth / 2 : kWidth, h = plane ? kHeight / 2 : kHeight;
+        return At(plane, std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1));
     }
 
     test::TestFrame frame_;
-    std::vector<uint8_t> luma_, cb_, cr_;
 };
 
 // A picture whose planes (margins included) start with a pattern; only the
