@@ -32,14 +32,26 @@ TEST(BDistances, WrapAt256AndNeverDivideByZero) {
     EXPECT_EQ(same.directScale[0], 16384);
 }
 
-// A reference index above 1 comes only from a corrupt stream: it names the
-// further picture, as index 1 does.
-TEST(BlockVectors, AnyNonZeroIndexIsTheFurtherPicture) {
-    const BDistances equal{2, 2, {4096, 2048}};
-    for (int32_t refIdx : {1, 3, INT32_MAX}) {
-        const DirectPair pair = DirectVectors({8, 0}, refIdx, equal);
-        EXPECT_EQ(pair.forward, (MotionVector{2, 0})) << refIdx;
-        EXPECT_EQ(pair.backward, (MotionVector{-2, 0})) << refIdx;
+// Direct vectors where no conformance stream reaches: a reference index above
+// 1 (corrupt) names the further picture, as index 1 does; and with every
+// picture at one distance (scale 16384) the product is an exact multiple, so
+// the rounding's -1 shows.
+TEST(BlockVectors, DirectVectorsAtTheEdges) {
+    struct Case {
+        BDistances d;
+        int32_t refIdx;
+        MotionVector forward, backward;
+    };
+    const Case cases[] = {
+        {{2, 2, {4096, 2048}}, 1, {2, 0}, {-2, 0}},
+        {{2, 2, {4096, 2048}}, 3, {2, 0}, {-2, 0}},
+        {{2, 2, {4096, 2048}}, INT32_MAX, {2, 0}, {-2, 0}},
+        {{1, 0, {16384, 16384}}, 0, {8, 0}, {0, 0}},  // (9 * 16384 - 1) >> 14 = 8
+    };
+    for (const Case& c : cases) {
+        const DirectPair pair = DirectVectors({8, 0}, c.refIdx, c.d);
+        EXPECT_EQ(pair.forward, c.forward) << c.refIdx << " " << c.d.forward;
+        EXPECT_EQ(pair.backward, c.backward) << c.refIdx << " " << c.d.forward;
     }
 }
 
