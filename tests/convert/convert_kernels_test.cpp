@@ -1,5 +1,5 @@
-// Every processor-specific row and band kernel of the conversion gives the
-// plain kernel's bytes. (What the plain kernels produce is checked against the
+// Every processor-specific band kernel of the conversion gives the plain
+// kernel's bytes. (What the plain kernels produce is checked against the
 // colour formulas and layouts by the delivery tests.)
 #include "convert/convert_kernels.h"
 
@@ -40,46 +40,20 @@ struct RowMode {
 constexpr RowMode kRowModes[] = {
     {"UYVY", kModeUyvy, 2}, {"YUY2", kModeYuy2, 2}, {"BGR4", kModeBgr4, 4}, {"BGR3", kModeBgr3, 3}};
 
-// Random rows of every width up to 100 and a few long ones, at each offset
-// into the buffers, with the bytes around the destination checked too.
-TEST(ConvertKernels, VariantRowsMatchPlain) {
-    std::mt19937 rng(1);
+// Whole bands of every width up to 100 and a few long ones (every tail of
+// every vector step), every sign of source and destination pitch, and padding
+// beyond the row on both sides (unaligned rows). Bands are what the converter
+// runs; each walks its level's row operation.
+TEST(ConvertKernels, VariantBandsMatchPlain) {
+    std::mt19937 rng(2);
     std::vector<uint32_t> widths;
-    for (uint32_t w = 0; w <= 100; ++w) widths.push_back(w);
+    for (uint32_t w = 1; w <= 100; ++w) widths.push_back(w);
     for (uint32_t w : {127u, 128u, 129u, 719u, 720u, 1919u, 1920u}) widths.push_back(w);
     for (const FeatureSet& set : RunnableFeatureSets()) {
         ConvertKernelTable table;
         FillConvertKernels(table, set.features);
         for (const RowMode& m : kRowModes) {
-            for (int level = 1; level < kLevelCount; ++level) {
-                for (uint32_t width : widths) {
-                    const uint32_t offset = width % 7;  // unaligned starts too
-                    const auto y = test::RandomBytes(width + offset, rng);
-                    const auto u = test::RandomBytes(width / 2 + offset, rng);
-                    const auto v = test::RandomBytes(width / 2 + offset, rng);
-                    const size_t bytes = width * m.bytesPerPixel + 2 * Canvas::kGuard;
-                    std::vector<uint8_t> want(bytes, 0x5A), got(bytes, 0x5A);
-                    table.row[m.mode][0](y.data() + offset, u.data() + offset, v.data() + offset,
-                                         want.data() + Canvas::kGuard, width);
-                    table.row[m.mode][level](y.data() + offset, u.data() + offset,
-                                             v.data() + offset, got.data() + Canvas::kGuard, width);
-                    ASSERT_EQ(want, got)
-                        << set.name << " " << m.name << " level " << level << " width " << width;
-                }
-            }
-        }
-    }
-}
-
-// Whole bands with every sign of source and destination pitch, and padding
-// beyond the row on both sides.
-TEST(ConvertKernels, VariantBandsMatchPlain) {
-    std::mt19937 rng(2);
-    for (const FeatureSet& set : RunnableFeatureSets()) {
-        ConvertKernelTable table;
-        FillConvertKernels(table, set.features);
-        for (const RowMode& m : kRowModes) {
-            for (uint32_t width : {2u, 33u, 64u, 97u}) {
+            for (uint32_t width : widths) {
                 for (uint32_t rows : {1u, 4u, 7u}) {
                     for (int signs = 0; signs < 4; ++signs) {
                         SourcePicture pic(width, rows, 5, rng);
