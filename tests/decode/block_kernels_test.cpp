@@ -1,6 +1,6 @@
-// The inverse transform and dequantisation at the ends of their ranges (the
-// clamps no conformance stream reaches), against the matrix products they are
-// defined by; and the DC-only shortcut against the full transform.
+// The inverse transform and dequantisation at the ends of their ranges,
+// against the matrix products they are defined by; and the DC-only shortcut
+// against the full transform.
 #include "decode/block_kernels.h"
 
 #include <gtest/gtest.h>
@@ -18,9 +18,9 @@ namespace {
 
 using Block = std::array<int16_t, 64>;
 
-// Dequantisation at the ends of the coefficient range, where the product
-// wraps to 16 bits (only corrupt or extreme streams get there).
-TEST(Dequantisation, WrapsTo16Bits) {
+// Scale and shift at the ends of the QP range, and at the ends of the
+// coefficient range, where the product wraps to 16 bits.
+TEST(Dequantisation, ScaleAndShiftPerQp) {
     struct Case {
         int16_t level;
         int qp;
@@ -28,7 +28,11 @@ TEST(Dequantisation, WrapsTo16Bits) {
     };
     const Case cases[] = {
         {1, 0, 2},     // (32768 + 8192) >> 14
+        {1, 16, 8},    // (65535 + 4096) >> 13
         {-1, 16, -8},  // arithmetic shift rounds down
+        {1, 63, 470},  // (60099 + 64) >> 7
+        {-3, 63, -1409},
+        {0, 63, 0},
         {32767, 0, static_cast<int16_t>(65534 - 65536)},
         {-32768, 63, static_cast<int16_t>((-32768 * 60099 + 64) >> 7)},
     };
@@ -66,6 +70,16 @@ Block ReferenceTransform(const Block& coefficients, int qp) {
 Block Transformed(Block b, int qp) {
     DequantIdctPlain(b.data(), qp);
     return b;
+}
+
+// DC 2500 at QP 0 dequantises to 5000: every column sum is 40000, clamped to
+// 32703, giving 255; the negative side clamps at -32768, giving -256.
+TEST(InverseTransform, ColumnSumsSaturate) {
+    for (int sign : {1, -1}) {
+        Block b{};
+        b[0] = static_cast<int16_t>(2500 * sign);
+        for (int16_t v : Transformed(b, 0)) EXPECT_EQ(v, sign > 0 ? 255 : -256);
+    }
 }
 
 TEST(InverseTransform, DcOnlyBlocksShareOneValue) {

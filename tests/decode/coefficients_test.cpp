@@ -1,8 +1,7 @@
-// Coefficient decoding where the conformance streams do not reach: the field
-// scan (every stream is progressive), a block filled to its last position,
-// levels that wrap, and corrupt blocks (too many symbols, runs past the end,
-// data that runs out). Ordinary codes, escapes and table switches are checked
-// bit-exactly by the conformance streams.
+// Coefficient decoding: escapes on either side of MaxRun, table adaptation
+// that skips tables, the field scan (every stream is progressive), a block
+// filled to its last position, levels that wrap, and corrupt blocks (too many
+// symbols, runs past the end, data that runs out).
 #include "decode/coefficients.h"
 
 #include <gtest/gtest.h>
@@ -44,6 +43,46 @@ Block Decode(Decoder decode, const std::vector<Symbol>& symbols, const uint8_t* 
 // Raster position of a scan index.
 int Zz(int scanIndex) {
     return kZigZagScan[scanIndex];
+}
+
+// Escapes carry the run; below MaxRun the magnitude adds RefAbsLevel. A level
+// moves to the table its magnitude selects, skipping tables between.
+TEST(CoefficientDecoding, EscapesAndTableAdaptationPlaceTheLevels) {
+    struct Case {
+        Decoder decode;
+        std::vector<Symbol> symbols;
+        std::vector<std::pair<int, int16_t>> coefficients;  // (scan index, level)
+    };
+    const Case cases[] = {
+        // Escape 106 = 59 + 2 * 23 + 1: run 23 above MaxRun(0) = 22, magnitude
+        // diff + 1; 5 moves to table 4 (EOB 6).
+        {DecodeIntraLumaBlock, {{106, 2}, {4, 1}, {6, 2}}, {{23, 5}}},
+        // Escape 59: run 0, odd so negative, diff + RefAbsLevel(0, 0) = 4; table 3 (EOB 8).
+        {DecodeIntraLumaBlock, {{59, 2}, {0, 1}, {8, 2}}, {{0, -4}}},
+        // Run 22 = MaxRun(0): escape 104 adds RefAbsLevel(0, 22) = 2.
+        {DecodeIntraLumaBlock, {{104, 2}, {1, 1}, {8, 2}}, {{22, 3}}},
+        // Level 3 (code 38) in table 0 jumps to table 3, where code 6 is (run 1, +1).
+        {DecodeIntraLumaBlock, {{38, 2}, {6, 2}, {8, 2}}, {{1, 1}, {2, 3}}},
+        // Inter luma table 0 uses order 3: code 27 = (run 0, -2), table 2 (EOB 2).
+        {DecodeInterLumaBlock, {{27, 3}, {2, 2}}, {{0, -2}}},
+        // Chroma code 2 = (run 1, +1); table 1 has order 0 and EOB 0.
+        {DecodeChromaBlock, {{2, 2}, {3, 0}, {0, 0}}, {{1, 1}, {3, 1}}},
+        // Chroma (run 0, -1), then escape 100 above MaxRun(1) = 19: run 20, +3; table 3.
+        {DecodeChromaBlock, {{1, 2}, {100, 0}, {2, 0}, {0, 1}}, {{20, 3}, {21, -1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.symbols[0].code);
+        int result = 0;
+        const Block b = Decode(c.decode, c.symbols, ScanOrder(1), &result);
+        Block expected{};
+        int covered = 0;
+        for (auto [index, level] : c.coefficients) {
+            expected[Zz(index)] = level;
+            covered = std::max(covered, index + 1);
+        }
+        EXPECT_EQ(result, covered);
+        EXPECT_EQ(b, expected);
+    }
 }
 
 TEST(CoefficientDecoding, FieldScanPlacesTheSameSymbolsElsewhere) {
