@@ -50,7 +50,8 @@ TEST(BitReader, ExpGolombAndCbpCodes) {
         bool intra;
         uint32_t cbp;
     };
-    const Cbp cbp[] = {{0, true, 63}, {1, false, 15}, {0, false, 0}, {63, false, 38}, {64, true, 63}};
+    const Cbp cbp[] = {
+        {0, true, 63}, {1, false, 15}, {0, false, 0}, {63, false, 38}, {64, true, 63}};
     test::BitWriter w;
     for (uint32_t v : ue) w.Ue(v);
     for (int32_t v : se) w.Se(v);

@@ -48,7 +48,9 @@ Pred DefinitionLuma(const uint8_t* b, int mode, LumaNeighbours n, bool* ok) {
                        : n.left       ? cf[y + 1]
                                       : 128;
         const int values[] = {r[x + 1], c[y + 1], dc, (rf[x + y + 2] + cf[x + y + 2]) >> 1,
-                              x > y ? rf[x - y] : x == y ? rf[0] : cf[y - x]};
+                              x > y    ? rf[x - y]
+                              : x == y ? rf[0]
+                                       : cf[y - x]};
         p[i] = static_cast<uint8_t>(values[mode]);
     }
     return p;
@@ -93,8 +95,8 @@ TEST(IntraPrediction, EveryModeWithAndWithoutEachNeighbour) {
                 for (int trial = 0; trial < 20; ++trial) {
                     // Smooth surroundings half the time keep the plane mode inside 0..255.
                     for (size_t i = 0; i < plane.size(); ++i) {
-                        plane[i] = static_cast<uint8_t>(trial % 2 ? rng()
-                                                                  : 60 + i % kPitch + i / kPitch);
+                        plane[i] =
+                            static_cast<uint8_t>(trial % 2 ? rng() : 60 + i % kPitch + i / kPitch);
                     }
                     const uint8_t* at = plane.data() + kAt;
                     Pred before, got, expected;
