@@ -1,7 +1,7 @@
-// The loop filter where the conformance streams do not reach: threshold
-// offsets at the ends of their range, and a picture filtered in row ranges
-// (any split, rows past the end) giving the whole-picture result. Strengths
-// and the sample arithmetic are checked bit-exactly by the conformance streams.
+// The loop filter: edge strengths by picture type, the strong, normal and
+// off sample filters, threshold offsets to the ends of their range, and a
+// picture filtered in row ranges (any split, rows past the end) giving the
+// whole-picture result.
 #include "decode/loop_filter.h"
 
 #include <gtest/gtest.h>
@@ -16,6 +16,92 @@
 namespace avs {
 namespace {
 
+MacroblockInfo Mb(int32_t type, MotionVector mv0 = {}, MotionVector mv1 = {}, int32_t ref = 0) {
+    MacroblockInfo m{};
+    m.mbType = type;
+    m.mv[0] = mv0;
+    m.mv[1] = mv1;
+    m.refIdx[0] = ref;
+    return m;
+}
+
+MacroblockInfo BBlocks(int32_t dir, MotionVector forward, MotionVector backward) {
+    MacroblockInfo m{};
+    m.mbType = 1;
+    for (int k = 0; k < 4; ++k) {
+        m.blockPredDir[k] = dir;
+        m.mv[k] = forward;
+        m.mvBackward[k] = backward;
+    }
+    return m;
+}
+
+// Intra gives 2; otherwise 1 when references differ or a used vector
+// component differs by 4 or more.
+TEST(Strengths, FollowTheRulesOfThePictureType) {
+    struct Case {
+        PictureType type;
+        MacroblockInfo p;
+        int kp;
+        MacroblockInfo q;
+        int kq;
+        int expected;
+    };
+    using enum PictureType;
+    const Case cases[] = {
+        {I, Mb(kIntraMbType), 1, Mb(kIntraMbType), 0, 2},
+        {P, Mb(kIntraMbType), 1, Mb(kP16x16), 0, 2},
+        {P, Mb(kP16x16, {4, 0}), 1, Mb(kP16x16), 0, 1},
+        {P, Mb(kP16x16, {3, -3}), 1, Mb(kP16x16), 0, 0},
+        {P, Mb(kP16x16, {0, -4}), 1, Mb(kP16x16), 0, 1},
+        {P, Mb(kP16x16, {}, {}, 1), 1, Mb(kP16x16), 0, 1},
+        // 16x8: blocks 2 and 3 use the second partition's vector; 8x16: blocks 1 and 3.
+        {P, Mb(kP16x8, {0, 0}, {8, 0}), 2, Mb(kP16x16, {8, 0}), 0, 0},
+        {P, Mb(kP16x8, {0, 0}, {8, 0}), 0, Mb(kP16x16, {8, 0}), 0, 1},
+        {P, Mb(kP8x16, {0, 0}, {8, 0}), 3, Mb(kP16x16, {8, 0}), 0, 0},
+        {B, Mb(kBIntraMbType), 1, BBlocks(0, {}, {}), 0, 2},
+        {B, BBlocks(kDirForward, {}, {}), 1, BBlocks(kDirBackward, {}, {}), 0, 1},
+        {B, BBlocks(kDirDirect, {1, 1}, {2, 2}), 1, BBlocks(kDirSymmetric, {1, 1}, {2, 2}), 0, 0},
+        {B, BBlocks(kDirForward, {4, 0}, {}), 1, BBlocks(kDirForward, {0, 0}, {}), 0, 1},
+        {B, BBlocks(kDirForward, {}, {40, 0}), 1, BBlocks(kDirForward, {}, {0, 0}), 0, 0},
+        {B, BBlocks(kDirDirect, {}, {0, 4}), 1, BBlocks(kDirDirect, {}, {0, 0}), 0, 1},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(BoundaryStrength(c.type, c.p, c.kp, c.q, c.kq), c.expected) << "case " << i;
+    }
+}
+
+// A horizontal luma edge between rows of 60 (above) and 70 (below), filtered
+// at strength 2 or 1; columns hold p3 .. q3 in rows 0 .. 7.
+TEST(LoopFilterSamples, StrongNormalAndOff) {
+    struct Case {
+        int strength, qp;
+        int rows[8];
+    };
+    const int strongP = (60 + 2 * 60 + 70 + 2) >> 2, strongQ = (60 + 2 * 70 + 70 + 2) >> 2;
+    const Case cases[] = {
+        // qp 40: alpha 35, |p0 - q0| = 10 is not below 35 / 4 + 2: only p0 and q0.
+        {2, 40, {60, 60, 60, strongP, strongQ, 70, 70, 70}},
+        // qp 44: alpha 39, limit 11: p1 and q1 too.
+        {2, 44, {60, 60, (2 * 60 + 60 + 70 + 2) >> 2, strongP, strongQ, strongQ, 70, 70}},
+        // qp 40: C = 3 clamps d = (30 + 4) >> 3 = 4; p1 moves by (9 - 67 + 60 + 4) >> 3 = 0.
+        {1, 40, {60, 60, 60, 63, 67, 70, 70, 70}},
+        // qp 20: alpha 6, and |p0 - q0| = 10 is not below it.
+        {2, 20, {60, 60, 60, 60, 70, 70, 70, 70}},
+    };
+    for (const Case& c : cases) {
+        uint8_t plane[8 * 16];
+        for (int i = 0; i < 8 * 16; ++i) plane[i] = i < 4 * 16 ? 60 : 70;
+        FilterLumaEdgeHPlain(plane + 4 * 16, 16, c.strength, c.strength,
+                             LoopFilterThresholds(c.qp, 0, 0));
+        for (int row = 0; row < 8; ++row) {
+            EXPECT_EQ(plane[16 * row + 5], c.rows[row])
+                << c.strength << " qp " << c.qp << " row " << row;
+        }
+    }
+}
+
 TEST(LoopFilterThresholds, IndicesClampWithOffsets) {
     struct Case {
         int qp, alphaOffset, betaOffset;
@@ -24,6 +110,7 @@ TEST(LoopFilterThresholds, IndicesClampWithOffsets) {
     const Case cases[] = {
         {60, 10, 10, 64, 27, 9},
         {3, -10, -10, 0, 0, 0},
+        {30, 5, -2, 28, 5, 2},             // indices 35 and 28
         {30, INT_MIN, INT_MAX, 0, 27, 0},  // offsets no stream can carry
         {30, INT_MAX, INT_MIN, 64, 0, 9},
     };

@@ -6,6 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "frames/aligned_alloc.h"
+
 namespace avs {
 namespace {
 
@@ -121,6 +123,26 @@ TEST(ExtendBorders, MarginsReplicateTheDecodedAreaIncludingCorners) {
         ExtendBorders(*f);
         EXPECT_NE(f->lumaPlane[-1], f->lumaPlane[0]);
     }
+}
+
+// Every result is aligned and records the distance it moved; a heap block
+// that already starts on a 64-byte boundary moves a whole line (64).
+TEST(AlignedAlloc, ResultsAreAlignedAndAnAlignedBlockMovesAWholeLine) {
+    std::vector<void*> held;
+    bool sawAlignedBlock = false;
+    for (size_t n = 1; n < 4000 && !sawAlignedBlock; n += 7) {
+        auto* p = static_cast<uint8_t*>(AlignedAlloc(n));
+        ASSERT_NE(p, nullptr);
+        ASSERT_TRUE(Aligned64(p));
+        const int distance = p[-1];
+        ASSERT_GE(distance, 1);
+        ASSERT_LE(distance, 64);
+        sawAlignedBlock = distance == 64;
+        held.push_back(p);
+    }
+    for (void* p : held) AlignedFree(p);
+    AlignedFree(nullptr);
+    if (!sawAlignedBlock) GTEST_SKIP() << "the heap never returned a 64-byte aligned block";
 }
 
 }  // namespace
