@@ -1,6 +1,6 @@
 // The conversion's worker pool: which rows each band gets and on which
-// thread, and a kernel that throws. (Banded output against the colour formulas
-// and layouts is checked by the delivery tests, which convert on the workers.)
+// thread, bands converting the same bytes as one pass, and a kernel that
+// throws.
 #include "convert/converter_pool.h"
 
 #include <gtest/gtest.h>
@@ -13,6 +13,8 @@
 
 #include "convert/colour_converter.h"
 #include "convert/convert_kernels.h"
+#include "convert/convert_test_util.h"
+#include "platform/cpu_features.h"
 
 namespace avs {
 namespace {
@@ -103,6 +105,53 @@ TEST(ConverterPool, BandsGoToWorkersAndTheRemainderToTheCaller) {
             EXPECT_EQ(call.dstRow, first) << "band " << i;
             EXPECT_EQ(call.dstChromaRow, first / 2) << "band " << i;
             EXPECT_EQ(call.thread == std::this_thread::get_id(), onCaller) << "band " << i;
+        }
+    }
+}
+
+// Every layout, split among 2 to 8 processors (changing row counts rebuild
+// the pool; the same count reuses it), with both signs of destination pitch.
+TEST(ConverterPool, BandsConvertTheSameBytesAsOnePass) {
+    struct Mode {
+        uint32_t mode, bitsPerPixel;
+    };
+    const Mode modes[] = {
+        {kModeUyvy, 16}, {kModeYuy2, 16}, {kModeYv12, 12}, {kModeBgr4, 32}, {kModeBgr3, 24}};
+    std::mt19937 rng(3);
+    for (const Mode& m : modes) {
+        for (uint32_t processors : {2u, 3u, 4u, 8u}) {
+            ConverterPool pool(processors);
+            for (uint32_t rows : {576u, 100u, 6u, 3u, 17u, 576u, 34u}) {
+                for (ptrdiff_t sign : {1, -1}) {
+                    SCOPED_TRACE(testing::Message() << "mode " << m.mode << ", " << rows
+                                                    << " rows on " << processors << ", " << sign);
+                    const test::SourcePicture pic(22, rows, 2, rng);
+                    ColourConverter converter;
+                    converter.features = DetectCpuFeatures();
+                    converter.pool = &pool;
+                    ASSERT_TRUE(ConfigureConverter(converter, 0, m.mode, false));
+                    using test::Canvas;
+                    const ptrdiff_t pitch =
+                        sign * static_cast<ptrdiff_t>(22 * m.bitsPerPixel / 8 + 7);
+                    std::vector<Canvas> want = {Canvas(rows, pitch), Canvas(rows / 2 + 1, 14),
+                                                Canvas(rows / 2 + 1, 14)};
+                    std::vector<Canvas> got = want;
+                    for (std::vector<Canvas>* d : {&want, &got}) {  // one pass, then bands
+                        ConversionParams block = pic.Block();
+                        block.bitsPerPixel = m.bitsPerPixel;
+                        block.dst = (*d)[0].Origin(rows);
+                        block.dstPitch = pitch;
+                        block.dstU = (*d)[1].Origin(rows / 2 + 1);
+                        block.dstV = (*d)[2].Origin(rows / 2 + 1);
+                        block.dstUPitch = block.dstVPitch = 14;
+                        RunConversion(converter, block);
+                        converter.threadsAllowed = true;
+                    }
+                    for (int plane = 0; plane < 3; ++plane) {
+                        EXPECT_EQ(want[plane].bytes, got[plane].bytes) << "plane " << plane;
+                    }
+                }
+            }
         }
     }
 }
