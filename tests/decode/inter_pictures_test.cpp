@@ -1,5 +1,6 @@
-// P and B pictures from hand-built macroblock data: what the vectors do not
-// reach (missing references, skip rules without skip runs, clamped QPs).
+// P and B pictures from hand-built macroblock data: missing references, skip
+// rules with and without skip runs, clamped QPs, and the rounded average of
+// bi-directional blocks.
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -187,6 +188,24 @@ TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
     EXPECT_EQ(b->macroblocks[0].skipped, 1);
     EXPECT_EQ(b->macroblocks[1].skipped, 0);
     EXPECT_EQ(b->macroblocks[1].mbType, kBDirect16x16);
+    DeleteFrame(b);
+}
+
+// A picture of skipped macroblocks whose backward reference is intra: every
+// vector is (0,0) and every sample the rounded average of the two references.
+TEST_F(InterPicture, BidirectionalBlocksWithoutResidualAverageTheReferences) {
+    const DecodedFrame& forward = Push(48, 32, 0);
+    const DecodedFrame& backward = Push(48, 32, 4);
+    DecodedFrame* b = NewFrame(48, 32, 1);
+    ASSERT_NE(b, nullptr);
+    b->pictureDistance = 2;
+    BitWriter w;
+    w.Ue(6);  // every macroblock skipped
+    DecodeB(w, *b, backward, forward);
+    ForEachSample(*b, [&](int plane, uint32_t x, uint32_t y) {
+        const int f = SampleOf(forward, plane, x, y), g = SampleOf(backward, plane, x, y);
+        ASSERT_EQ(SampleOf(*b, plane, x, y), (f + g + 1) >> 1) << plane << " " << x << "," << y;
+    });
     DeleteFrame(b);
 }
 

@@ -2,7 +2,8 @@
 // whose edges replicate without end: vectors from small to corrupt, folded as
 // the decoder folds them (far outside the picture, where no conformance stream
 // reaches), every block shape, one or two references, with or without residual.
-// Only the block may change.
+// Only the block may change. And each of the 16 luma fractions of the plain
+// kernels against its taps (the variants match the plain kernels byte for byte).
 #include "decode/motion_compensation.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +14,10 @@
 #include <vector>
 
 #include "decode/luma_taps.h"
+#include "decode/mc_kernels.h"
 #include "decode/mv_prediction.h"
 #include "decode/test_frame.h"
+#include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -202,6 +205,51 @@ TEST(MotionCompensation, FoldedVectorsReadTheReplicatedEdge) {
         }
         ASSERT_EQ(dst.CbBuffer(), want.CbBuffer()) << "chroma " << s.w << "x" << s.h << " " << part;
         ASSERT_EQ(dst.CrBuffer(), want.CrBuffer()) << "chroma " << s.w << "x" << s.h << " " << part;
+    }
+}
+
+// Every fraction and size of the plain luma kernels on random reference
+// blocks: the prediction, plus a residual, averaged with another prediction
+// (rounded), and both; each clipped before the next step.
+TEST(McLuma, EveryFractionMatchesItsTaps) {
+    KernelTable table{};
+    InstallMcKernels(table, cpu::kAlways);
+    std::mt19937 rng(1);
+    constexpr int kRef = 40, kAt = 16 * kRef + 16;  // room for the reads of a 16x16 block
+    for (int trial = 0; trial < 8; ++trial) {
+        std::vector<uint8_t> ref(kRef * kRef), other(256);
+        // Extremes half the time drive every intermediate towards its bounds.
+        for (uint8_t& v : ref) v = static_cast<uint8_t>(trial % 2 ? rng() : (rng() & 1) * 255);
+        for (uint8_t& v : other) v = static_cast<uint8_t>(rng());
+        std::vector<int16_t> residual(256);
+        for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 601) - 300);
+        for (int size = 0; size < kLumaSizes; ++size) {
+            const int w = 8 << size;
+            for (int f = 0; f < 16; ++f) {
+                const int fx = f % 4, fy = f / 4;
+                uint8_t plain[256], added[256], averaged[256], both[256];
+                const uint8_t* at = ref.data() + kAt;
+                table.McLumaAdd[size][fx][fy](plain, w, at, kRef, nullptr);
+                table.McLumaAdd[size][fx][fy](added, w, at, kRef, residual.data());
+                table.McLumaAvgAdd[size][fx][fy](averaged, w, at, kRef, other.data(), nullptr);
+                table.McLumaAvgAdd[size][fx][fy](both, w, at, kRef, other.data(), residual.data());
+                for (int i = 0; i < w * w; ++i) {
+                    const int r = i / w, c = i % w;
+                    const int e = test::LumaByTaps(
+                        [&](int dx, int dy) { return int{at[(r + dy) * kRef + c + dx]}; }, fx, fy);
+                    const int avg = (e + other[i] + 1) >> 1;
+                    // The residual of a 16x16 block is its four 8x8 blocks in block order.
+                    const int res =
+                        residual[64 * ((r / 8) * (w / 8) + c / 8) + 8 * (r % 8) + c % 8];
+                    SCOPED_TRACE(testing::Message() << "width " << w << " fraction " << fx << ","
+                                                    << fy << " sample " << i);
+                    ASSERT_EQ(plain[i], e);
+                    ASSERT_EQ(added[i], Clip(e + res));
+                    ASSERT_EQ(averaged[i], avg);
+                    ASSERT_EQ(both[i], Clip(avg + res));
+                }
+            }
+        }
     }
 }
 
