@@ -31,13 +31,12 @@ Pred DefinitionLuma(const uint8_t* b, int mode, LumaNeighbours n, bool* ok) {
         c[17] = c[18] = c[16];
     }
     r[0] = c[0] = n.up && n.left ? at(-1, -1) : n.up ? r[1] : n.left ? c[1] : 0;
-    std::vector<int> line;  // c[17] .. c[1], r[0], r[1] .. r[17]
-    for (int j = 17; j >= 1; --j) line.push_back(c[j]);
-    for (int i = 0; i <= 17; ++i) line.push_back(r[i]);
-    auto filtered = [&](size_t k) { return (line[k - 1] + 2 * line[k] + line[k + 1] + 2) >> 2; };
+    // One line c[17] .. c[1], r[0], r[1] .. r[17], filtered as a whole.
+    auto line = [&](int k) { return k < 0 ? c[-k] : r[k]; };
+    auto filtered = [&](int k) { return (line(k - 1) + 2 * line(k) + line(k + 1) + 2) >> 2; };
     int rf[17], cf[17];
-    for (int i = 0; i <= 16; ++i) rf[i] = filtered(17 + i);
-    for (int j = 1; j <= 16; ++j) cf[j] = filtered(17 - j);
+    for (int i = 0; i <= 16; ++i) rf[i] = filtered(i);
+    for (int j = 1; j <= 16; ++j) cf[j] = filtered(-j);
     cf[0] = rf[0];
     Pred p{};
     *ok = mode <= 4 && !(mode == 0 && !n.up) && !(mode == 1 && !n.left);

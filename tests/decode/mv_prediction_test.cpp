@@ -14,24 +14,6 @@
 namespace avs {
 namespace {
 
-TEST(ScaleCandidateP, ByTheRatioOfReferenceDistances) {
-    struct Case {
-        MotionVector v;
-        int32_t candidateDistance, distance;
-        MotionVector expected;
-    };
-    const Case cases[] = {
-        {{100, -100}, 12, 6, {49, -49}},
-        {{100, 0}, 6, 12, {199, 0}},    // (85 * 100 * 12 + 256) >> 9
-        {{100, -7}, 0, 12, {100, -7}},  // a missing reference leaves it alone
-    };
-    for (const Case& c : cases) {
-        MotionVector v = c.v;
-        ScaleCandidateP(v, c.candidateDistance, c.distance);
-        EXPECT_EQ(v, c.expected) << c.v.x << " " << c.candidateDistance;
-    }
-}
-
 // A picture's records, all inter 16x16 with vector (0,0) until set.
 struct Records {
     int mbWidth, mbHeight;
@@ -68,6 +50,21 @@ struct Records {
 };
 
 TEST(PVectorPrediction, CandidatesAreScaledByTheirReferenceDistances) {
+    struct Case {
+        MotionVector v;
+        int32_t candidateDistance, distance;
+        MotionVector expected;
+    };
+    const Case cases[] = {
+        {{100, -100}, 12, 6, {49, -49}},
+        {{100, 0}, 6, 12, {199, 0}},    // (85 * 100 * 12 + 256) >> 9
+        {{100, -7}, 0, 12, {100, -7}},  // a missing reference leaves it alone
+    };
+    for (const Case& c : cases) {
+        MotionVector v = c.v;
+        ScaleCandidateP(v, c.candidateDistance, c.distance);
+        EXPECT_EQ(v, c.expected) << c.v.x << " " << c.candidateDistance;
+    }
     // Reference 0 three pictures back, reference 1 six: d(0) = 6, d(1) = 12.
     // Three candidates of reference 1 around a partition of reference 0, scaled:
     // A 148, B 49, C 98 -> dAB 99, dBC 49, dCA 50: the median is dCA -> B.
@@ -102,12 +99,6 @@ TEST(PVectorPrediction, CIsReplacedByDOnlyWhenItsPositionIsUnavailable) {
     r.At(1, 0).mbType = kIntraMbType;
     r.P16x16(1, 1, {4, 6});
     EXPECT_EQ(PredictPVector(r.P(2, 2), 2, 1, 0), (MotionVector{0, 0}));
-    // Block 3 of an 8x8 macroblock takes block 0 as C: A = block 2 (0,0),
-    // B = block 1 (10,0), C = block 0 (-5,0); dAB is the median -> C.
-    Records one(1, 1, kP8x8);
-    one.At(0, 0).mv[0] = {-5, 0};
-    one.At(0, 0).mv[1] = {10, 0};
-    EXPECT_EQ(PredictPVector(one.P(2, 2), 0, 0, 3), (MotionVector{-5, 0}));
 }
 
 TEST(PVectorPrediction, IntraNeighboursAndEarlierSlicesAreUnavailable) {
@@ -178,17 +169,6 @@ TEST(BVectorPrediction, DStandsInForCAndCountsOnlyForItsDirections) {
     r.At(1, 0).blockPredDir[3] = F;  // B gone too: A alone
     r.At(1, 0).mvBackward[3] = {0, 0};
     EXPECT_EQ(PredictBVector(r.B(), 1, 1, 1, 0, kBackward), (MotionVector{60, 0}));
-}
-
-TEST(BVectorPrediction, IntraAndEarlierSlicesAreUnavailable) {
-    Records r(2, 2, 1);
-    r.Blocks(0, 0, 1, {F, F, F, F}, {16, 16}, {0, 0});
-    r.Blocks(1, 0, 1, {F, F, F, F}, {16, 16}, {0, 0});
-    r.Blocks(0, 1, 1, {F, F, F, F}, {-4, 0}, {0, 0});
-    r.At(0, 1).sliceNumber = r.At(1, 1).sliceNumber = 1;
-    EXPECT_EQ(PredictBVector(r.B(), 1, 1, 0, 0, kForward), (MotionVector{-4, 0}));
-    r.At(0, 1).mbType = kBIntraMbType;
-    EXPECT_EQ(PredictBVector(r.B(), 1, 1, 0, 0, kForward), (MotionVector{0, 0}));
 }
 
 TEST(MedianChoice, TiesResolveInTheOrderAbThenBc) {
