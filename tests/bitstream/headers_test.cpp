@@ -34,23 +34,6 @@ PictureHeader ParseI(const std::vector<uint8_t>& unit, const SequenceHeader& seq
     return pic;
 }
 
-TEST(Headers, SequenceHeaderGivesSizeInMacroblocks) {
-    BitWriter w = StartCode(kSequenceHeaderCode);
-    w.Bits(0x20, 8).Bits(0x42, 8).Bit(1).Bits(1920, 14).Bits(1080, 14).Bits(1, 2).Bits(1, 3);
-    w.Bits(3, 4).Bits(4, 4).Bits(0x3FFFF, 18).Bit(1).Bits(0xABC, 12).Bit(1).Bit(1);
-    w.Bits(0x2AAAA, 18).Stuffing();
-    DecoderContext ctx{};
-    const PaddedUnit unit(w.Data());
-    BitReader br = unit.Reader();
-    EXPECT_EQ(ReadUnitHeader(ctx, br), 0);
-    EXPECT_EQ(ctx.lastStartCode, -1);
-    EXPECT_EQ(ctx.mbWidth, 120u);
-    EXPECT_EQ(ctx.mbHeight, 68u);
-    EXPECT_EQ(ctx.sequence.bit_rate_upper, 0xABCu);
-    EXPECT_EQ(ctx.sequence.low_delay, 1u);
-    EXPECT_EQ(ctx.sequence.bbv_buffer_size, 0x2AAAAu);
-}
-
 // Both syntaxes are recognised by where the header's stuffing ends.
 TEST(Headers, IPictureHeaderSyntaxIsRecognised) {
     const IHeader cases[] = {

@@ -10,46 +10,19 @@
 #include "api/decoder.h"
 #include "bitstream/bit_reader.h"
 #include "bitstream/start_codes.h"
+#include "support/bit_writer.h"
 
 namespace avs::test {
 
-// Writes fields most significant bit first, as the bit reader reads them.
-class BitWriter {
-  public:
-    BitWriter& Bits(uint32_t value, int n) {
-        for (int i = n - 1; i >= 0; --i) {
-            if (count_ % 8 == 0) bytes_.push_back(0);
-            if ((value >> i) & 1u) bytes_.back() |= static_cast<uint8_t>(0x80u >> (count_ % 8));
-            ++count_;
-        }
-        return *this;
-    }
-    BitWriter& Bit(uint32_t b) { return Bits(b, 1); }
-    BitWriter& Se(int32_t v) {  // codeNum 2|v| - (v > 0), written as ue(v)
-        const uint64_t k = (v > 0 ? 2u * v - 1u : 2u * static_cast<uint32_t>(-v)) + uint64_t{1};
-        int z = 0;
-        while ((k >> (z + 1)) != 0) ++z;
-        return Bits(0, z).Bits(static_cast<uint32_t>(k), z + 1);
-    }
-    // A 1 and zeros up to the byte boundary: how a header ends before a start code.
-    BitWriter& Stuffing() {
-        Bit(1);
-        while (count_ % 8 != 0) Bit(0);
-        return *this;
-    }
-    BitWriter& Bytes(std::initializer_list<uint8_t> bytes) {
-        for (uint8_t b : bytes) Bits(b, 8);
-        return *this;
-    }
-    const std::vector<uint8_t>& Data() const { return bytes_; }
-
-  private:
-    std::vector<uint8_t> bytes_;
-    uint32_t count_ = 0;
-};
-
 inline BitWriter StartCode(uint8_t value) {
     return BitWriter().Bytes({0, 0, 1, value});
+}
+
+// A sequence header unit of the given size (bbv_buffer_size 200).
+inline std::vector<uint8_t> SequenceUnit(uint32_t width, uint32_t height) {
+    BitWriter w = StartCode(kSequenceHeaderCode);
+    w.Bits(0x20, 8).Bits(0x40, 8).Bit(1).Bits(width, 14).Bits(height, 14).Bits(0x1A3, 13);
+    return w.Bits(1000, 18).Bits(1, 1).Bits(0, 12).Bits(1, 2).Bits(200, 18).Stuffing().Data();
 }
 
 // A unit's bytes followed by the zero padding every parser may read.
@@ -126,5 +99,12 @@ class ScanHost {
     DecoderContext& ctx_;
     size_t pos_ = 0;
 };
+
+// The units of a whole stream as the input scan splits it.
+inline std::vector<std::vector<uint8_t>> SplitIntoUnits(const std::vector<uint8_t>& stream) {
+    ScanHost host(stream);
+    host.Call(stream.size());
+    return host.units;
+}
 
 }  // namespace avs::test

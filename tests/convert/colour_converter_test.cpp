@@ -64,21 +64,6 @@ TEST(ColourConverter, LevelFollowsAlignmentAndFeatures) {
     }
 }
 
-TEST(ColourConverter, ConfigureSelectsOnlyKnownModes) {
-    ColourConverter converter;
-    converter.features = kAllLevels;
-    for (uint32_t mode : {kModeUyvy, kModeYuy2, kModeYv12, kModeBgr4, kModeBgr3}) {
-        EXPECT_TRUE(ConfigureConverter(converter, 0, mode, true)) << mode;
-        EXPECT_EQ(converter.mode, mode);
-        EXPECT_EQ(converter.level, 3);
-        EXPECT_NE(converter.bandKernel, nullptr);
-        EXPECT_TRUE(converter.threadsAllowed);
-    }
-    EXPECT_FALSE(ConfigureConverter(converter, 0, 14, false));
-    EXPECT_FALSE(ConfigureConverter(converter, 0, 1, false));
-    EXPECT_FALSE(ConfigureConverter(converter, 1, kModeYuy2, false));
-}
-
 // A block that allows a lower level than the provisional one gets that
 // level's kernel before it runs.
 TEST(ColourConverter, RunReselectsForTheBlocksLevel) {

@@ -201,19 +201,6 @@ std::vector<uint8_t> ExpectedBgr4(const PictureBuffer& pic) {
     return want;
 }
 
-// A 1080-row picture converts in bands on the shared workers, again and again.
-TEST(Delivery, LargePictureThroughTheWorkers) {
-    std::mt19937 rng(10);
-    const PictureBuffer pic(1920, 1080, rng);
-    const std::vector<uint8_t> want = ExpectedBgr4(pic);
-    std::vector<uint8_t> got(want.size());
-    for (int run = 0; run < 3; ++run) {
-        std::fill(got.begin(), got.end(), 0);
-        DeliverToBuffer(got.data(), pic.bytes.data(), 1920, 1080, AVS_FOURCC_BGR4, -1920 * 4);
-        EXPECT_TRUE(got == want) << "run " << run;
-    }
-}
-
 // While one conversion holds the workers, another converts on its own
 // thread; streams on different threads deliver at the same time.
 TEST(Delivery, ConversionsOnSeveralThreads) {

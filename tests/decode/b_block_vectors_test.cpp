@@ -1,8 +1,10 @@
-// The numbers of symmetric and direct blocks: distances, their wrap, and the
-// scaling of both derivations.
+// The numbers of symmetric and direct blocks: distances, their wrap (no
+// division by zero), and the scaling of both derivations.
 #include "decode/b_block_vectors.h"
 
 #include <gtest/gtest.h>
+
+#include <cstdint>
 
 namespace avs {
 namespace {
@@ -29,27 +31,35 @@ TEST(BDistances, WrapAt256AndNeverDivideByZero) {
     EXPECT_EQ(same.directScale[0], 16384);
 }
 
+// Symmetric blocks mirror the forward vector (the shift rounds down before
+// the negation, so 5 and -5 mirror exactly). Direct vectors scale the
+// co-located one: 0 stays 0; any reference index but 0 (even a corrupt one)
+// names the further picture; with every picture at one distance (scale 16384)
+// the product is an exact multiple, so the rounding's -1 shows.
 TEST(BlockVectors, SymmetricMirrorsAndDirectScales) {
     const BDistances equal{2, 2, {4096, 2048}};  // DistRef 4 for index 0, 8 for others
-    // The shift rounds down before the negation: 5 and -5 mirror exactly.
     EXPECT_EQ(SymmetricBackward({5, -5}, equal), (MotionVector{-5, 5}));
     EXPECT_EQ(SymmetricBackward({3, -3}, BDistances{2, 4, {}}), (MotionVector{-6, 6}));
     struct Case {
+        BDistances d;
         MotionVector colocated;
         int32_t refIdx;
-        MotionVector forward;
-        MotionVector backward;
+        MotionVector forward, backward;
     };
     const Case cases[] = {
-        {{0, 0}, 0, {0, 0}, {0, 0}},     // 0 stays 0
-        {{8, -8}, 0, {4, -4}, {-4, 4}},  // ((8 * 2 + 1) * 4096 - 1) >> 14 = 4
-        {{8, 0}, 1, {2, 0}, {-2, 0}},    // the picture the block referred to is further away
-        {{8, 0}, 3, {2, 0}, {-2, 0}},    // any non-zero index is that picture
+        {equal, {0, 0}, 0, {0, 0}, {0, 0}},
+        {equal, {8, -8}, 0, {4, -4}, {-4, 4}},  // ((8 * 2 + 1) * 4096 - 1) >> 14 = 4
+        {equal, {8, 0}, 1, {2, 0}, {-2, 0}},
+        {equal, {8, 0}, 3, {2, 0}, {-2, 0}},
+        {equal, {8, 0}, INT32_MAX, {2, 0}, {-2, 0}},
+        {{1, 0, {16384, 16384}}, {8, 0}, 0, {8, 0}, {0, 0}},  // (9 * 16384 - 1) >> 14 = 8
     };
     for (const Case& c : cases) {
-        const DirectPair pair = DirectVectors(c.colocated, c.refIdx, equal);
-        EXPECT_EQ(pair.forward, c.forward) << c.colocated.x << " " << c.refIdx;
-        EXPECT_EQ(pair.backward, c.backward) << c.colocated.x << " " << c.refIdx;
+        const DirectPair pair = DirectVectors(c.colocated, c.refIdx, c.d);
+        EXPECT_EQ(pair.forward, c.forward)
+            << c.colocated.x << " " << c.refIdx << " " << c.d.forward;
+        EXPECT_EQ(pair.backward, c.backward)
+            << c.colocated.x << " " << c.refIdx << " " << c.d.forward;
     }
 }
 

@@ -1,27 +1,42 @@
+// The inverse transform and dequantisation at the ends of their ranges,
+// against the matrix products they are defined by; and the DC-only shortcut
+// against the full transform.
 #include "decode/block_kernels.h"
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <array>
 #include <random>
 
 #include "decode/dequant_tables.h"
+#include "decode/residual.h"
+#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
 
 using Block = std::array<int16_t, 64>;
 
+// Scale and shift at the ends of the QP range, and at the ends of the
+// coefficient range, where the product wraps to 16 bits.
 TEST(Dequantisation, ScaleAndShiftPerQp) {
-    EXPECT_EQ(Dequantise(1, 0), 2);     // (32768 + 8192) >> 14
-    EXPECT_EQ(Dequantise(1, 16), 8);    // (65535 + 4096) >> 13
-    EXPECT_EQ(Dequantise(-1, 16), -8);  // arithmetic shift rounds down
-    EXPECT_EQ(Dequantise(1, 63), 470);  // (60099 + 64) >> 7
-    EXPECT_EQ(Dequantise(-3, 63), -1409);
-    EXPECT_EQ(Dequantise(0, 63), 0);
-    // The result wraps to 16 bits: 32767 at QP 0 gives 65534.
-    EXPECT_EQ(Dequantise(32767, 0), static_cast<int16_t>(65534 - 65536));
-    EXPECT_EQ(Dequantise(-32768, 63), static_cast<int16_t>((-32768 * 60099 + 64) >> 7));
+    struct Case {
+        int16_t level;
+        int qp;
+        int16_t expected;
+    };
+    const Case cases[] = {
+        {1, 0, 2},     // (32768 + 8192) >> 14
+        {1, 16, 8},    // (65535 + 4096) >> 13
+        {-1, 16, -8},  // arithmetic shift rounds down
+        {1, 63, 470},  // (60099 + 64) >> 7
+        {-3, 63, -1409},
+        {0, 63, 0},
+        {32767, 0, static_cast<int16_t>(65534 - 65536)},
+        {-32768, 63, static_cast<int16_t>((-32768 * 60099 + 64) >> 7)},
+    };
+    for (const Case& c : cases) EXPECT_EQ(Dequantise(c.level, c.qp), c.expected) << c.level;
 }
 
 // The transform as the matrix products it is defined by.
@@ -57,21 +72,14 @@ Block Transformed(Block b, int qp) {
     return b;
 }
 
-TEST(InverseTransform, FlatBlockFromDc) {
-    Block b{};
-    b[0] = 32;  // dequantises to 64 at QP 0
-    const Block out = Transformed(b, 0);
-    for (int16_t v : out) EXPECT_EQ(v, 4);
-}
-
+// DC 2500 at QP 0 dequantises to 5000: every column sum is 40000, clamped to
+// 32703, giving 255; the negative side clamps at -32768, giving -256.
 TEST(InverseTransform, ColumnSumsSaturate) {
-    // DC 2500 at QP 0 dequantises to 5000; every column sum is 8 * 5000 = 40000,
-    // clamped to 32703, giving 255. The negative side clamps at -32768: -256.
-    Block b{};
-    b[0] = 2500;
-    for (int16_t v : Transformed(b, 0)) EXPECT_EQ(v, 255);
-    b[0] = -2500;
-    for (int16_t v : Transformed(b, 0)) EXPECT_EQ(v, -256);
+    for (int sign : {1, -1}) {
+        Block b{};
+        b[0] = static_cast<int16_t>(2500 * sign);
+        for (int16_t v : Transformed(b, 0)) EXPECT_EQ(v, sign > 0 ? 255 : -256);
+    }
 }
 
 TEST(InverseTransform, DcOnlyBlocksShareOneValue) {
@@ -99,19 +107,23 @@ TEST(InverseTransform, ButterflyEqualsMatrixProduct) {
     }
 }
 
-TEST(BlockStores, ClipAndCodedFlag) {
-    uint8_t pred[64];
-    int16_t residual[64];
-    for (int i = 0; i < 64; ++i) {
-        pred[i] = static_cast<uint8_t>(i * 4);
-        residual[i] = static_cast<int16_t>(i % 2 ? 300 : -300);
-    }
-    uint8_t plane[8 * 10] = {};
-    StoreLumaBlockPlain(plane, 10, pred, residual);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(plane[(i / 8) * 10 + i % 8], i % 2 ? 255 : 0);
-    StoreChromaBlockPlain(plane, 10, pred, residual, 0);
-    for (int i = 0; i < 64; ++i) EXPECT_EQ(plane[(i / 8) * 10 + i % 8], pred[i]);
-    EXPECT_EQ(plane[8], 0) << "columns beyond the block stay untouched";
+// Coefficients that reach the buffers without ReadResidualCoefficients are
+// transformed in full, whatever an earlier macroblock noted as DC-only.
+TEST(InverseTransform, NoStaleDcOnlyMask) {
+    FillKernelTable();
+    MacroblockBuffers buffers;
+    ClearResidual(buffers);
+    buffers.luma[0][0] = 5;
+    buffers.dcOnly = 0x1;
+    InverseTransformResidual(buffers, 0x1, 30);
+    ClearCodedResidual(buffers, 0x1);
+    Block b{};
+    b[0] = 5;
+    b[9] = -3;
+    std::copy(b.begin(), b.end(), buffers.luma[0]);
+    InverseTransformResidual(buffers, 0x1, 30);
+    const Block expected = Transformed(b, 30);
+    EXPECT_TRUE(std::equal(expected.begin(), expected.end(), buffers.luma[0]));
 }
 
 }  // namespace

@@ -1,3 +1,7 @@
+// Coefficient decoding: escapes on either side of MaxRun, table adaptation
+// that skips tables, the field scan (every stream is progressive), a block
+// filled to its last position, levels that wrap, and corrupt blocks (too many
+// symbols, runs past the end, data that runs out).
 #include "decode/coefficients.h"
 
 #include <gtest/gtest.h>
@@ -6,13 +10,13 @@
 #include <array>
 #include <vector>
 
-#include "decode/code_writer.h"
 #include "decode/coefficient_tables.h"
+#include "support/bit_writer.h"
 
 namespace avs {
 namespace {
 
-using test::CodeWriter;
+using test::BitWriter;
 using Block = std::array<int16_t, 64>;
 using Decoder = int (*)(BitReader&, const uint8_t*, int16_t*);
 
@@ -24,7 +28,7 @@ struct Symbol {
 // Decodes the given symbols (code numbers with their Exp-Golomb orders).
 Block Decode(Decoder decode, const std::vector<Symbol>& symbols, const uint8_t* scan,
              int* result = nullptr, uint32_t* bitsRead = nullptr) {
-    CodeWriter w;
+    BitWriter w;
     for (const Symbol& s : symbols) w.ExpGolomb(s.code, s.order);
     const auto unit = w.Unit();
     BitReader br(unit.data(), w.ByteCount());
@@ -41,71 +45,45 @@ int Zz(int scanIndex) {
     return kZigZagScan[scanIndex];
 }
 
-TEST(CoefficientDecoding, SingleDcCoefficientThenEndOfBlock) {
-    // Intra table 0 code 0 = (run 0, +1); the level moves to table 1, whose EOB is 8.
-    int result = 1;
-    const Block b = Decode(DecodeIntraLumaBlock, {{0, 2}, {8, 2}}, ScanOrder(1), &result);
-    EXPECT_EQ(result, 1) << "a DC-only block covers one scan position";
-    EXPECT_EQ(b[0], 1);
-    for (int i = 1; i < 64; ++i) EXPECT_EQ(b[i], 0) << i;
-}
-
-struct CaseSymbols {
-    const char* name;
-    Decoder decode;
-    std::vector<Symbol> symbols;
-    std::vector<std::pair<int, int16_t>> coefficients;  // (scan index, level)
-};
-
-class CoefficientCases : public ::testing::TestWithParam<CaseSymbols> {};
-
-TEST_P(CoefficientCases, PlacesTheLevels) {
-    const CaseSymbols& c = GetParam();
-    int result = 1;
-    const Block b = Decode(c.decode, c.symbols, ScanOrder(1), &result);
-    Block expected{};
-    int covered = 0;
-    for (auto [index, level] : c.coefficients) {
-        expected[Zz(index)] = level;
-        covered = std::max(covered, index + 1);
+// Escapes carry the run; below MaxRun the magnitude adds RefAbsLevel. A level
+// moves to the table its magnitude selects, skipping tables between.
+TEST(CoefficientDecoding, EscapesAndTableAdaptationPlaceTheLevels) {
+    struct Case {
+        Decoder decode;
+        std::vector<Symbol> symbols;
+        std::vector<std::pair<int, int16_t>> coefficients;  // (scan index, level)
+    };
+    const Case cases[] = {
+        // Escape 106 = 59 + 2 * 23 + 1: run 23 above MaxRun(0) = 22, magnitude
+        // diff + 1; 5 moves to table 4 (EOB 6).
+        {DecodeIntraLumaBlock, {{106, 2}, {4, 1}, {6, 2}}, {{23, 5}}},
+        // Escape 59: run 0, odd so negative, diff + RefAbsLevel(0, 0) = 4; table 3 (EOB 8).
+        {DecodeIntraLumaBlock, {{59, 2}, {0, 1}, {8, 2}}, {{0, -4}}},
+        // Run 22 = MaxRun(0): escape 104 adds RefAbsLevel(0, 22) = 2.
+        {DecodeIntraLumaBlock, {{104, 2}, {1, 1}, {8, 2}}, {{22, 3}}},
+        // Level 3 (code 38) in table 0 jumps to table 3, where code 6 is (run 1, +1).
+        {DecodeIntraLumaBlock, {{38, 2}, {6, 2}, {8, 2}}, {{1, 1}, {2, 3}}},
+        // Inter luma table 0 uses order 3: code 27 = (run 0, -2), table 2 (EOB 2).
+        {DecodeInterLumaBlock, {{27, 3}, {2, 2}}, {{0, -2}}},
+        // Chroma code 2 = (run 1, +1); table 1 has order 0 and EOB 0.
+        {DecodeChromaBlock, {{2, 2}, {3, 0}, {0, 0}}, {{1, 1}, {3, 1}}},
+        // Chroma (run 0, -1), then escape 100 above MaxRun(1) = 19: run 20, +3; table 3.
+        {DecodeChromaBlock, {{1, 2}, {100, 0}, {2, 0}, {0, 1}}, {{20, 3}, {21, -1}}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.symbols[0].code);
+        int result = 0;
+        const Block b = Decode(c.decode, c.symbols, ScanOrder(1), &result);
+        Block expected{};
+        int covered = 0;
+        for (auto [index, level] : c.coefficients) {
+            expected[Zz(index)] = level;
+            covered = std::max(covered, index + 1);
+        }
+        EXPECT_EQ(result, covered);
+        EXPECT_EQ(b, expected);
     }
-    EXPECT_EQ(result, covered);
-    EXPECT_EQ(b, expected);
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Symbols, CoefficientCases,
-    ::testing::Values(
-        // Escape code 106 = 59 + 2 * 23 + 1 (even: positive): run 23 lies above
-        // MaxRun(0) = 22, so the magnitude is escape_level_diff (order 1) + 1;
-        // 5 moves to table 4, whose EOB is 6.
-        CaseSymbols{
-            "EscapeRunAboveMaxRun", DecodeIntraLumaBlock, {{106, 2}, {4, 1}, {6, 2}}, {{23, 5}}},
-        // Escape code 59: run 0, odd so negative, magnitude diff + RefAbsLevel(0, 0) = 0 + 4;
-        // |-4| selects table 3 (EOB 8).
-        CaseSymbols{
-            "EscapeWithinMaxRun", DecodeIntraLumaBlock, {{59, 2}, {0, 1}, {8, 2}}, {{0, -4}}},
-        // Run 22 = MaxRun(0): escape 59 + 44 + 1 = 104 adds RefAbsLevel(0, 22) = 2.
-        CaseSymbols{"EscapeAtMaxRun", DecodeIntraLumaBlock, {{104, 2}, {1, 1}, {8, 2}}, {{22, 3}}},
-        // Level 3 (code 38) in table 0 jumps to table 3, skipping 1 and 2; there
-        // code 6 is (run 1, +1) (in table 1 it would be run 2, in table 2 level 3),
-        // and level 1 keeps table 3.
-        CaseSymbols{"AdaptationSkipsTables",
-                    DecodeIntraLumaBlock,
-                    {{38, 2}, {6, 2}, {8, 2}},
-                    {{1, 1}, {2, 3}}},
-        // Inter luma: table 0 uses order 3; code 27 = (run 0, -2) moves to table 2
-        // (EOB 2).
-        CaseSymbols{"InterOrderThree", DecodeInterLumaBlock, {{27, 3}, {2, 2}}, {{0, -2}}},
-        // Chroma: code 2 = (run 1, +1) in table 0; table 1 has order 0 and EOB 0.
-        CaseSymbols{"ChromaOrders", DecodeChromaBlock, {{2, 2}, {3, 0}, {0, 0}}, {{1, 1}, {3, 1}}},
-        // Chroma: code 1 = (run 0, -1); then escape 100, above MaxRun(1) = 19: run
-        // 20, even so positive, order 0 diff 2 + 1; 3 selects table 3 (EOB 0).
-        CaseSymbols{"ChromaEscape",
-                    DecodeChromaBlock,
-                    {{1, 2}, {100, 0}, {2, 0}, {0, 1}},
-                    {{20, 3}, {21, -1}}}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(CoefficientDecoding, FieldScanPlacesTheSameSymbolsElsewhere) {
     const std::vector<Symbol> symbols = {{38, 2}, {6, 2}, {8, 2}};

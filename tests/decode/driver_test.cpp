@@ -18,30 +18,6 @@ using Bytes = std::vector<uint8_t>;
 
 const Bytes kSequenceEnd = {0, 0, 1, kSequenceEndCode};
 
-// The units of a stream, each from its start code to the next picture-level one.
-std::vector<Bytes> SplitUnits(const Bytes& stream) {
-    std::vector<Bytes> units;
-    size_t start = 0;
-    for (size_t i = 1; i + 4 <= stream.size(); ++i) {
-        const uint8_t v = stream[i + 3];
-        const bool pictureLevel = v == kSequenceHeaderCode || v == kSequenceEndCode ||
-                                  v == kIPictureCode || v == kPbPictureCode;
-        if (stream[i] == 0 && stream[i + 1] == 0 && stream[i + 2] == 1 && pictureLevel) {
-            units.emplace_back(stream.begin() + start, stream.begin() + i);
-            start = i;
-        }
-    }
-    units.emplace_back(stream.begin() + start, stream.end());
-    return units;
-}
-
-Bytes SequenceHeaderOfSize(uint32_t width, uint32_t height) {
-    BitWriter w = StartCode(kSequenceHeaderCode);
-    w.Bits(0x20, 8).Bits(0x40, 8).Bit(1).Bits(width, 14).Bits(height, 14).Bits(1, 2).Bits(1, 3);
-    w.Bits(2, 4).Bits(3, 4).Bits(1000, 18).Bit(1).Bits(0, 12).Bit(0).Bit(1).Bits(100, 18);
-    return w.Stuffing().Data();
-}
-
 // Drives the decoder's Parse and Decode operations one unit at a time, the
 // way the feed loop does.
 class Driver {
@@ -76,7 +52,7 @@ class Driver {
 class DriverTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        units_ = SplitUnits(ReadFile(DataDir() / "i_qcif_q20.avs"));
+        units_ = SplitIntoUnits(ReadFile(DataDir() / "i_qcif_q20.avs"));
         ASSERT_GE(units_.size(), 4u);
         ASSERT_EQ(units_[0][3], kSequenceHeaderCode);
         ASSERT_EQ(units_[1][3], kIPictureCode);
@@ -125,7 +101,7 @@ TEST_F(DriverTest, ANewPictureSizeEmptiesTheQueueAndThePictureBuffer) {
     d.Decode(IPicture(0));
     d.Decode(IPicture(1));
     ASSERT_NE(d.ctx().pictureBuffer, nullptr);
-    EXPECT_EQ(d.Decode(SequenceHeaderOfSize(64, 48)), kResultNothing);
+    EXPECT_EQ(d.Decode(SequenceUnit(64, 48)), kResultNothing);
     EXPECT_EQ(d.ctx().queue.count, 0);
     EXPECT_EQ(d.ctx().pictureBuffer, nullptr);
     // Nothing of the old size is left to flush.
@@ -139,11 +115,6 @@ TEST_F(DriverTest, ANewPictureSizeEmptiesTheQueueAndThePictureBuffer) {
 
 TEST_F(DriverTest, PicturesThatCannotBeDecodedDeliverNothing) {
     Driver d;
-    // Before any sequence header.
-    EXPECT_EQ(d.Decode(IPicture(0)), kResultNothing);
-    EXPECT_EQ(d.ctx().statusWord, kStatusNoSequence);
-    EXPECT_EQ(d.Text(), "No sequence header exists");
-
     d.Decode(Sequence());
     d.Decode(IPicture(0));
     // A B picture with a single reference is skipped.

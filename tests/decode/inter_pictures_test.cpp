@@ -1,26 +1,22 @@
-// P and B pictures from hand-built macroblock data: what the vectors do not
-// reach (missing references, skip rules without skip runs, clamped QPs) and
-// the sample arithmetic of bi-directional blocks.
+// P and B pictures from hand-built macroblock data: missing references, skip
+// rules with and without skip runs, clamped QPs, and the rounded average of
+// bi-directional blocks.
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <random>
 
-#include "decode/code_writer.h"
 #include "decode/inter_picture.h"
 #include "decode/pictures.h"
 #include "platform/kernel_table.h"
+#include "support/bit_writer.h"
 
 namespace avs {
 namespace {
 
-using test::CodeWriter;
+using test::BitWriter;
 
-void Se(CodeWriter& w, int32_t v) {
-    w.Ue(v > 0 ? 2 * static_cast<uint32_t>(v) - 1 : 2 * static_cast<uint32_t>(-v));
-}
-
-void SliceStart(CodeWriter& w, uint32_t row) {
+void SliceStart(BitWriter& w, uint32_t row) {
     w.AlignWithZeros();
     w.Bits(0x100 | row, 32);
     w.Bit(0);  // slice_weighting_flag (the picture's QP is fixed: no QP fields)
@@ -28,7 +24,7 @@ void SliceStart(CodeWriter& w, uint32_t row) {
 
 // An intra macroblock after its type: predicted luma modes, chroma DC (its
 // type's coded block pattern is 0).
-void IntraModes(CodeWriter& w) {
+void IntraModes(BitWriter& w) {
     w.Bits(0xF, 4);
     w.Ue(0);
 }
@@ -88,17 +84,17 @@ class InterPicture : public ::testing::Test {
 
     // Decodes `w` as a P picture (decode(br) = DecodePPicture) or B picture.
     template <typename Decode>
-    int Run(const CodeWriter& w, Decode decode) {
+    int Run(const BitWriter& w, Decode decode) {
         const auto unit = w.Unit();
         BitReader br(unit.data(), w.ByteCount());
         const int result = decode(br);
         bitsRead = br.pos;
         return result;
     }
-    int DecodeP(const CodeWriter& w, DecodedFrame& frame) {
+    int DecodeP(const BitWriter& w, DecodedFrame& frame) {
         return Run(w, [&](BitReader& br) { return DecodePPicture(*ctx, br, frame); });
     }
-    void DecodeB(const CodeWriter& w, DecodedFrame& frame, const DecodedFrame& backward,
+    void DecodeB(const BitWriter& w, DecodedFrame& frame, const DecodedFrame& backward,
                  const DecodedFrame& forward) {
         Run(w, [&](BitReader& br) { return DecodeBPicture(*ctx, br, frame, backward, forward); });
     }
@@ -110,13 +106,13 @@ class InterPicture : public ::testing::Test {
 
 // One P_16x16 macroblock with a zero difference and no residual, after its
 // reference index (the picture codes them).
-CodeWriter P16x16WithReference(uint32_t refIdx) {
-    CodeWriter w;
+BitWriter P16x16WithReference(uint32_t refIdx) {
+    BitWriter w;
     w.Ue(0);  // mb_skip_run
     w.Ue(0);  // mb_type: P_16x16
     w.Bit(refIdx);
-    Se(w, 0);
-    Se(w, 0);
+    w.Se(0);
+    w.Se(0);
     w.Ue(0);  // coded block pattern 0
     return w;
 }
@@ -144,7 +140,7 @@ TEST_F(InterPicture, APartitionOnAMissingReferenceDropsThePicture) {
 TEST_F(InterPicture, SkipRunsSpanRowsAndEndAtEverySliceStart) {
     const DecodedFrame& ref0 = Push(16, 48, 0);
     DecodedFrame& current = Push(16, 48, 2);
-    CodeWriter w;
+    BitWriter w;
     SliceStart(w, 0);
     w.Ue(2);  // rows 0 and 1 skipped
     SliceStart(w, 2);
@@ -170,7 +166,7 @@ TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
     ctx->picture.skip_mode_flag = 0;
     Push(32, 16, 0);
     DecodedFrame& p = Push(32, 16, 2);
-    CodeWriter wp;
+    BitWriter wp;
     wp.Ue(0);  // P_Skip
     wp.Ue(9);  // intra, coded block pattern row 4 (0)
     IntraModes(wp);
@@ -183,7 +179,7 @@ TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
     DecodedFrame* b = NewFrame(32, 16, 1);
     ASSERT_NE(b, nullptr);
     b->pictureDistance = 1;
-    CodeWriter wb;
+    BitWriter wb;
     wb.Ue(0);  // skipped
     wb.Ue(1);  // type 0: direct, with a coded block pattern
     wb.Ue(0);  // coded block pattern 0
@@ -203,7 +199,7 @@ TEST_F(InterPicture, BidirectionalBlocksWithoutResidualAverageTheReferences) {
     DecodedFrame* b = NewFrame(48, 32, 1);
     ASSERT_NE(b, nullptr);
     b->pictureDistance = 2;
-    CodeWriter w;
+    BitWriter w;
     w.Ue(6);  // every macroblock skipped
     DecodeB(w, *b, backward, forward);
     ForEachSample(*b, [&](int plane, uint32_t x, uint32_t y) {
@@ -227,8 +223,8 @@ TEST(QpChange, IsRelativeToThePictureAndClampedTo0To63) {
         picture.picture_structure = 1;
         SliceHeader slice = SliceHeader::Defaults();
         slice.fixed_slice_qp = c.fixedSliceQp;
-        CodeWriter w;
-        if (c.fixedSliceQp == 0) Se(w, c.delta);
+        BitWriter w;
+        if (c.fixedSliceQp == 0) w.Se(c.delta);
         w.ExpGolomb(0, 2);  // Cb: (run 0, +1)
         w.Ue(0);            // end of block
         const auto unit = w.Unit();

@@ -1,6 +1,7 @@
-// Every processor-specific kernel of the block and loop-filter families gives
-// the plain kernel's bytes: random inputs and extremes, with the bytes around
-// each destination checked too.
+// Every processor-specific kernel gives the plain kernel's bytes: coefficient
+// decoding, transform, stores, intra prediction, motion compensation and the
+// loop filter, on random inputs and extremes, with the bytes around each
+// destination checked too.
 #include <gtest/gtest.h>
 
 #include <cstring>
@@ -19,11 +20,20 @@ struct Level {
     const char* name;
     uint32_t features;
 };
-constexpr Level kLevels[] = {
-    {"sse2", cpu::kAlways | cpu::kSse2},
-    {"sse41", cpu::kAlways | cpu::kSse2 | cpu::kSse41},
-    {"avx2", cpu::kAlways | cpu::kSse2 | cpu::kSse41 | cpu::kAvx2},
-};
+
+// Every level above the plain one that this processor can run.
+std::vector<Level> Levels() {
+    const uint32_t detected = DetectCpuFeatures();
+    std::vector<Level> levels;
+    uint32_t features = cpu::kAlways;
+    for (const Level& l :
+         {Level{"sse2", cpu::kSse2}, Level{"sse41", cpu::kSse41}, Level{"avx2", cpu::kAvx2}}) {
+        if (!(detected & l.features)) break;
+        features |= l.features;
+        levels.push_back({l.name, features});
+    }
+    return levels;
+}
 
 // One slot: runs the table's kernel on inputs drawn from `rng` (the same seed
 // gives the same inputs) and returns every byte it may have touched, and more.
@@ -50,14 +60,19 @@ std::vector<uint8_t> Bytes(const int16_t* v, size_t n) {
     return {p, p + 2 * n};
 }
 
-// A plane of `rows` x `pitch` bytes around the area a store or filter touches:
-// smooth with steps (so that filters engage) or noise.
+// A plane of `rows` x `pitch` bytes around the area a kernel reads or writes:
+// smooth with steps (so that filters engage), noise, or only 0 and 255 (which
+// drives every intermediate of the interpolations towards its bounds).
 std::vector<uint8_t> Plane(std::mt19937& rng, int rows, int pitch, int trial) {
     std::vector<uint8_t> plane(static_cast<size_t>(rows * pitch));
     const int base = static_cast<int>(rng() % 256);
-    const int noise = trial % 3 == 0 ? 256 : trial % 3 == 1 ? 3 : 12;
+    const int noise = trial % 4 == 0 ? 256 : trial % 4 == 1 ? 3 : 12;
     for (int y = 0; y < rows; ++y) {
         for (int x = 0; x < pitch; ++x) {
+            if (trial % 4 == 3) {
+                plane[y * pitch + x] = rng() % 2 ? 255 : 0;
+                continue;
+            }
             const int step = ((x / 8 + y / 8) % 2) * static_cast<int>(rng() % 16);
             plane[y * pitch + x] = static_cast<uint8_t>(
                 std::clamp(base + step + static_cast<int>(rng() % noise) - noise / 2, 0, 255));
@@ -181,13 +196,56 @@ std::vector<Slot> Slots() {
              cb.insert(cb.end(), cr.begin(), cr.end());
              return cb;
          }});
+
+    // Motion compensation from 40 x 40 references at (16, 16) into a 32 x 32
+    // destination at (8, 8): any size and fraction, with or without residual,
+    // alone or averaged with another prediction.
+    slots.push_back({"McLuma", [](const KernelTable& t, std::mt19937& rng, int trial) {
+                         const std::vector<uint8_t> ref = Plane(rng, 40, 40, trial);
+                         std::vector<uint8_t> dst = Plane(rng, 32, 32, trial);
+                         uint8_t other[256];
+                         int16_t residual[256];
+                         for (uint8_t& p : other) p = trial % 4 == 3 ? (rng() % 2) * 255 : rng();
+                         for (int16_t& r : residual) r = Coefficient(rng, trial);
+                         const int size = rng() % kLumaSizes, fx = rng() % 4, fy = rng() % 4;
+                         const int16_t* res = rng() % 2 ? residual : nullptr;
+                         uint8_t* d = dst.data() + 8 * 32 + 8;
+                         const uint8_t* r = ref.data() + 16 * 40 + 16;
+                         if (rng() % 2) {
+                             t.McLumaAdd[size][fx][fy](d, 32, r, 40, res);
+                         } else {
+                             t.McLumaAvgAdd[size][fx][fy](d, 32, r, 40, other, res);
+                         }
+                         return dst;
+                     }});
+    slots.push_back({"McChroma", [](const KernelTable& t, std::mt19937& rng, int trial) {
+                         const std::vector<uint8_t> ref0 = Plane(rng, 40, 40, trial);
+                         const std::vector<uint8_t> ref1 = Plane(rng, 40, 40, trial / 4);
+                         std::vector<uint8_t> dst = Plane(rng, 32, 32, trial);
+                         int16_t residual[64];
+                         for (int16_t& r : residual) r = Coefficient(rng, trial);
+                         const int ax = rng() % 8, ay = rng() % 8, bx = rng() % 8, by = rng() % 8;
+                         uint8_t* d = dst.data() + 8 * 32 + 8;
+                         const uint8_t* r0 = ref0.data() + 16 * 40 + 16;
+                         const uint8_t* r1 = ref1.data() + 16 * 40 + 16;
+                         const McChromaFn single[] = {t.McChroma8x8, t.McChroma8x4, t.McChroma4x8,
+                                                      t.McChroma4x4};
+                         const McChromaBiFn bi[] = {t.McChromaBi8x8, t.McChromaBi4x4};
+                         const unsigned shape = rng() % 6;
+                         if (shape < 4) {
+                             single[shape](d, 32, r0, 40, residual, ax, ay);
+                         } else {
+                             bi[shape - 4](d, 32, r0, r1, 40, residual, ax, ay, bx, by);
+                         }
+                         return dst;
+                     }});
     return slots;
 }
 
 TEST(KernelVariants, EverySlotMatchesThePlainKernel) {
     KernelTable plain{};
     FillKernelTable(plain, cpu::kAlways);
-    for (const Level& level : kLevels) {
+    for (const Level& level : Levels()) {
         KernelTable variant{};
         FillKernelTable(variant, level.features);
         for (const Slot& slot : Slots()) {

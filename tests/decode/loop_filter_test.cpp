@@ -1,3 +1,7 @@
+// The loop filter: edge strengths by picture type, the strong, normal and
+// off sample filters, threshold offsets to the ends of their range, and a
+// picture filtered in row ranges (any split, rows past the end) giving the
+// whole-picture result.
 #include "decode/loop_filter.h"
 
 #include <gtest/gtest.h>
@@ -12,11 +16,12 @@
 namespace avs {
 namespace {
 
-MacroblockInfo Inter(int32_t type, MotionVector mv0 = {0, 0}, MotionVector mv1 = {0, 0}) {
+MacroblockInfo Mb(int32_t type, MotionVector mv0 = {}, MotionVector mv1 = {}, int32_t ref = 0) {
     MacroblockInfo m{};
     m.mbType = type;
     m.mv[0] = mv0;
     m.mv[1] = mv1;
+    m.refIdx[0] = ref;
     return m;
 }
 
@@ -31,166 +36,99 @@ MacroblockInfo BBlocks(int32_t dir, MotionVector forward, MotionVector backward)
     return m;
 }
 
-struct StrengthCase {
-    const char* name;
-    PictureType type;
-    MacroblockInfo p;
-    int kp;
-    MacroblockInfo q;
-    int kq;
-    int expected;
-};
-
-class Strengths : public ::testing::TestWithParam<StrengthCase> {};
-
-TEST_P(Strengths, FollowTheRulesOfThePictureType) {
-    const StrengthCase& c = GetParam();
-    EXPECT_EQ(BoundaryStrength(c.type, c.p, c.kp, c.q, c.kq), c.expected);
+// Intra gives 2; otherwise 1 when references differ or a used vector
+// component differs by 4 or more.
+TEST(Strengths, FollowTheRulesOfThePictureType) {
+    struct Case {
+        PictureType type;
+        MacroblockInfo p;
+        int kp;
+        MacroblockInfo q;
+        int kq;
+        int expected;
+    };
+    using enum PictureType;
+    const Case cases[] = {
+        {I, Mb(kIntraMbType), 1, Mb(kIntraMbType), 0, 2},
+        {P, Mb(kIntraMbType), 1, Mb(kP16x16), 0, 2},
+        {P, Mb(kP16x16, {4, 0}), 1, Mb(kP16x16), 0, 1},
+        {P, Mb(kP16x16, {3, -3}), 1, Mb(kP16x16), 0, 0},
+        {P, Mb(kP16x16, {0, -4}), 1, Mb(kP16x16), 0, 1},
+        {P, Mb(kP16x16, {}, {}, 1), 1, Mb(kP16x16), 0, 1},
+        // 16x8: blocks 2 and 3 use the second partition's vector; 8x16: blocks 1 and 3.
+        {P, Mb(kP16x8, {0, 0}, {8, 0}), 2, Mb(kP16x16, {8, 0}), 0, 0},
+        {P, Mb(kP16x8, {0, 0}, {8, 0}), 0, Mb(kP16x16, {8, 0}), 0, 1},
+        {P, Mb(kP8x16, {0, 0}, {8, 0}), 3, Mb(kP16x16, {8, 0}), 0, 0},
+        {B, Mb(kBIntraMbType), 1, BBlocks(0, {}, {}), 0, 2},
+        {B, BBlocks(kDirForward, {}, {}), 1, BBlocks(kDirBackward, {}, {}), 0, 1},
+        {B, BBlocks(kDirDirect, {1, 1}, {2, 2}), 1, BBlocks(kDirSymmetric, {1, 1}, {2, 2}), 0, 0},
+        {B, BBlocks(kDirForward, {4, 0}, {}), 1, BBlocks(kDirForward, {0, 0}, {}), 0, 1},
+        {B, BBlocks(kDirForward, {}, {40, 0}), 1, BBlocks(kDirForward, {}, {0, 0}), 0, 0},
+        {B, BBlocks(kDirDirect, {}, {0, 4}), 1, BBlocks(kDirDirect, {}, {0, 0}), 0, 1},
+    };
+    for (size_t i = 0; i < std::size(cases); ++i) {
+        const Case& c = cases[i];
+        EXPECT_EQ(BoundaryStrength(c.type, c.p, c.kp, c.q, c.kq), c.expected) << "case " << i;
+    }
 }
 
-MacroblockInfo WithRef(MacroblockInfo m, int32_t ref) {
-    m.refIdx[0] = ref;
-    return m;
+// A horizontal luma edge between rows of 60 (above) and 70 (below), filtered
+// at strength 2 or 1; columns hold p3 .. q3 in rows 0 .. 7.
+TEST(LoopFilterSamples, StrongNormalAndOff) {
+    struct Case {
+        int strength, qp;
+        int rows[8];
+    };
+    const int strongP = (60 + 2 * 60 + 70 + 2) >> 2, strongQ = (60 + 2 * 70 + 70 + 2) >> 2;
+    const Case cases[] = {
+        // qp 40: alpha 35, |p0 - q0| = 10 is not below 35 / 4 + 2: only p0 and q0.
+        {2, 40, {60, 60, 60, strongP, strongQ, 70, 70, 70}},
+        // qp 44: alpha 39, limit 11: p1 and q1 too.
+        {2, 44, {60, 60, (2 * 60 + 60 + 70 + 2) >> 2, strongP, strongQ, strongQ, 70, 70}},
+        // qp 40: C = 3 clamps d = (30 + 4) >> 3 = 4; p1 moves by (9 - 67 + 60 + 4) >> 3 = 0.
+        {1, 40, {60, 60, 60, 63, 67, 70, 70, 70}},
+        // qp 20: alpha 6, and |p0 - q0| = 10 is not below it.
+        {2, 20, {60, 60, 60, 60, 70, 70, 70, 70}},
+    };
+    for (const Case& c : cases) {
+        uint8_t plane[8 * 16];
+        for (int i = 0; i < 8 * 16; ++i) plane[i] = i < 4 * 16 ? 60 : 70;
+        FilterLumaEdgeHPlain(plane + 4 * 16, 16, c.strength, c.strength,
+                             LoopFilterThresholds(c.qp, 0, 0));
+        for (int row = 0; row < 8; ++row) {
+            EXPECT_EQ(plane[16 * row + 5], c.rows[row])
+                << c.strength << " qp " << c.qp << " row " << row;
+        }
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, Strengths,
-    ::testing::Values(
-        StrengthCase{"IPicture", PictureType::I, Inter(kIntraMbType), 1, Inter(kIntraMbType), 0, 2},
-        StrengthCase{"PIntraNeighbour", PictureType::P, Inter(kIntraMbType), 1, Inter(kP16x16), 0,
-                     2},
-        StrengthCase{"PVectorsFourApart", PictureType::P, Inter(kP16x16, {4, 0}), 1, Inter(kP16x16),
-                     0, 1},
-        StrengthCase{"PVectorsThreeApart", PictureType::P, Inter(kP16x16, {3, -3}), 1,
-                     Inter(kP16x16), 0, 0},
-        StrengthCase{"PNegativeFour", PictureType::P, Inter(kP16x16, {0, -4}), 1, Inter(kP16x16), 0,
-                     1},
-        StrengthCase{"PReferencesDiffer", PictureType::P, WithRef(Inter(kP16x16), 1), 1,
-                     Inter(kP16x16), 0, 1},
-        // 16x8: blocks 2 and 3 use the second partition's vector.
-        StrengthCase{"P16x8LowerPartition", PictureType::P, Inter(kP16x8, {0, 0}, {8, 0}), 2,
-                     Inter(kP16x16, {8, 0}), 0, 0},
-        StrengthCase{"P16x8UpperPartition", PictureType::P, Inter(kP16x8, {0, 0}, {8, 0}), 0,
-                     Inter(kP16x16, {8, 0}), 0, 1},
-        StrengthCase{"P8x16RightPartition", PictureType::P, Inter(kP8x16, {0, 0}, {8, 0}), 3,
-                     Inter(kP16x16, {8, 0}), 0, 0},
-        StrengthCase{"BIntra", PictureType::B, Inter(kBIntraMbType), 1, BBlocks(0, {}, {}), 0, 2},
-        StrengthCase{"BForwardAgainstBackward", PictureType::B, BBlocks(kDirForward, {}, {}), 1,
-                     BBlocks(kDirBackward, {}, {}), 0, 1},
-        StrengthCase{"BDirectAgainstSymmetric", PictureType::B, BBlocks(kDirDirect, {1, 1}, {2, 2}),
-                     1, BBlocks(kDirSymmetric, {1, 1}, {2, 2}), 0, 0},
-        StrengthCase{"BForwardVectorsApart", PictureType::B, BBlocks(kDirForward, {4, 0}, {}), 1,
-                     BBlocks(kDirForward, {0, 0}, {}), 0, 1},
-        StrengthCase{"BUnusedBackwardVectors", PictureType::B, BBlocks(kDirForward, {}, {40, 0}), 1,
-                     BBlocks(kDirForward, {}, {0, 0}), 0, 0},
-        StrengthCase{"BBothUsedBackwardApart", PictureType::B, BBlocks(kDirDirect, {}, {0, 4}), 1,
-                     BBlocks(kDirDirect, {}, {0, 0}), 0, 1}),
-    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(LoopFilterThresholds, IndicesClampWithOffsets) {
-    const EdgeThresholds top = LoopFilterThresholds(60, 10, 10);
-    EXPECT_EQ(top.alpha, 64);
-    EXPECT_EQ(top.beta, 27);
-    EXPECT_EQ(top.c, 9);
-    const EdgeThresholds bottom = LoopFilterThresholds(3, -10, -10);
-    EXPECT_EQ(bottom.alpha, 0);
-    EXPECT_EQ(bottom.beta, 0);
-    const EdgeThresholds mixed = LoopFilterThresholds(30, 5, -2);  // indices 35 and 28
-    EXPECT_EQ(mixed.alpha, 28);
-    EXPECT_EQ(mixed.beta, 5);
-    EXPECT_EQ(mixed.c, 2);
-    const EdgeThresholds extreme = LoopFilterThresholds(30, INT_MIN, INT_MAX);
-    EXPECT_EQ(extreme.alpha, 0);
-    EXPECT_EQ(extreme.beta, 27);
+    struct Case {
+        int qp, alphaOffset, betaOffset;
+        int alpha, beta, c;
+    };
+    const Case cases[] = {
+        {60, 10, 10, 64, 27, 9},
+        {3, -10, -10, 0, 0, 0},
+        {30, 5, -2, 28, 5, 2},             // indices 35 and 28
+        {30, INT_MIN, INT_MAX, 0, 27, 0},  // offsets no stream can carry
+        {30, INT_MAX, INT_MIN, 64, 0, 9},
+    };
+    for (const Case& c : cases) {
+        const EdgeThresholds t = LoopFilterThresholds(c.qp, c.alphaOffset, c.betaOffset);
+        EXPECT_EQ(t.alpha, c.alpha) << c.qp << " " << c.alphaOffset;
+        EXPECT_EQ(t.beta, c.beta) << c.qp << " " << c.betaOffset;
+        EXPECT_EQ(t.c, c.c) << c.qp << " " << c.alphaOffset;
+    }
     EXPECT_EQ(ChromaQp(41), 41);
     EXPECT_EQ(ChromaQp(43), 42);
     EXPECT_EQ(ChromaQp(63), 51);
-}
-
-// A horizontal luma edge between rows of 60 (above) and 70 (below).
-struct StepEdge {
-    uint8_t plane[8 * 16];
-    StepEdge() {
-        for (int y = 0; y < 8; ++y) {
-            for (int x = 0; x < 16; ++x) plane[16 * y + x] = y < 4 ? 60 : 70;
-        }
-    }
-    int At(int row) const { return plane[16 * row + 5]; }  // rows 1..6 are p2..q2
-    void Filter(int strength, int qp) {
-        FilterLumaEdgeHPlain(plane + 4 * 16, 16, strength, strength,
-                             LoopFilterThresholds(qp, 0, 0));
-    }
-};
-
-TEST(LoopFilterSamples, StrongNormalAndOff) {
-    StepEdge notSmall;  // qp 40: alpha 35, |p0 - q0| = 10 is not below 35 / 4 + 2
-    notSmall.Filter(2, 40);
-    EXPECT_EQ(notSmall.At(2), 60);
-    EXPECT_EQ(notSmall.At(3), (60 + 2 * 60 + 70 + 2) >> 2);
-    EXPECT_EQ(notSmall.At(4), (60 + 2 * 70 + 70 + 2) >> 2);
-    EXPECT_EQ(notSmall.At(5), 70);
-
-    StepEdge small;  // qp 44: alpha 39, limit 11
-    small.Filter(2, 44);
-    EXPECT_EQ(small.At(2), (2 * 60 + 60 + 70 + 2) >> 2);
-    EXPECT_EQ(small.At(3), (60 + 2 * 60 + 70 + 2) >> 2);
-    EXPECT_EQ(small.At(4), (60 + 2 * 70 + 70 + 2) >> 2);
-    EXPECT_EQ(small.At(5), (60 + 2 * 70 + 70 + 2) >> 2);
-
-    StepEdge normal;  // qp 40: C = 3 clamps d = (30 + 4) >> 3 = 4
-    normal.Filter(1, 40);
-    EXPECT_EQ(normal.At(3), 63);
-    EXPECT_EQ(normal.At(4), 67);
-    EXPECT_EQ(normal.At(2), 60);  // (3 * 3 - 67 + 60 + 4) >> 3 = 0
-
-    StepEdge off;  // qp 20: alpha 6, and |p0 - q0| = 10 is not below it
-    off.Filter(2, 20);
-    for (int row = 0; row < 8; ++row) EXPECT_EQ(off.At(row), row < 4 ? 60 : 70);
 }
 
 class FilterPictureTest : public ::testing::Test {
   protected:
     void SetUp() override { FillKernelTable(); }
 };
-
-// Two macroblocks, one above the other, with a step between them at y = 16.
-test::TestFrame TwoRows(int32_t lowerSlice) {
-    test::TestFrame t(16, 32);
-    for (int y = 0; y < 32; ++y) {
-        for (int x = 0; x < 16; ++x) t.Y(x, y) = y < 16 ? 60 : 70;
-    }
-    for (int y = 0; y < 16; ++y) {
-        for (int x = 0; x < 8; ++x) t.Cb(x, y) = t.Cr(x, y) = y < 8 ? 100 : 104;
-    }
-    for (int n = 0; n < 2; ++n) {
-        t.f.macroblocks[n].mbType = kIntraMbType;
-        t.f.macroblocks[n].qp = 44;
-    }
-    t.f.macroblocks[1].sliceNumber = lowerSlice;
-    t.f.pictureType = PictureType::I;
-    return t;
-}
-
-TEST_F(FilterPictureTest, SliceEdgesAndTheDisableFlag) {
-    PictureHeader header{};
-    test::TestFrame same = TwoRows(0);
-    FilterPicture(same.f, header);
-    EXPECT_NE(same.Y(3, 15), 60);
-    EXPECT_NE(same.Y(3, 16), 70);
-    EXPECT_NE(same.Cb(3, 8), 104);
-
-    test::TestFrame split = TwoRows(1);  // the lower macroblock starts a new slice
-    FilterPicture(split.f, header);
-    EXPECT_EQ(split.Y(3, 15), 60);
-    EXPECT_EQ(split.Y(3, 16), 70);
-    EXPECT_EQ(split.Cb(3, 8), 104);
-
-    header.loop_filter_disable = 1;
-    test::TestFrame off = TwoRows(0);
-    FilterPicture(off.f, header);
-    EXPECT_EQ(off.LumaBuffer(), TwoRows(0).LumaBuffer());
-    EXPECT_EQ(off.CbBuffer(), TwoRows(0).CbBuffer());
-}
 
 // A picture of random steps between macroblocks with mixed QPs and slices.
 test::TestFrame Patchwork(uint32_t seed) {

@@ -1,5 +1,9 @@
-// The dispatchers: a folded vector, anywhere around the picture, reads what
-// edge replication of the decoded area gives, and only the block is written.
+// The dispatchers against the interpolation formulas evaluated on a picture
+// whose edges replicate without end: vectors from small to corrupt, folded as
+// the decoder folds them (far outside the picture, where no conformance stream
+// reaches), every block shape, one or two references, with or without residual.
+// Only the block may change. And each of the 16 luma fractions of the plain
+// kernels against its taps (the variants match the plain kernels byte for byte).
 #include "decode/motion_compensation.h"
 
 #include <gtest/gtest.h>
@@ -10,8 +14,10 @@
 #include <vector>
 
 #include "decode/luma_taps.h"
+#include "decode/mc_kernels.h"
 #include "decode/mv_prediction.h"
 #include "decode/test_frame.h"
+#include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -27,33 +33,35 @@ constexpr int kHeight = 16 * kMbHeight;
 class Reference {
   public:
     Reference(std::mt19937& rng) : frame_(kWidth, kHeight) {
-        Fill(rng, frame_.f.lumaPlane, frame_.f.lumaPitch, kWidth, kHeight, kLumaMargin, luma_);
-        Fill(rng, frame_.f.cbPlane, frame_.f.chromaPitch, kWidth / 2, kHeight / 2, kChromaMargin,
-             cb_);
-        Fill(rng, frame_.f.crPlane, frame_.f.chromaPitch, kWidth / 2, kHeight / 2, kChromaMargin,
-             cr_);
+        for (int plane = 0; plane < 3; ++plane) {
+            const int w = plane ? kWidth / 2 : kWidth, h = plane ? kHeight / 2 : kHeight;
+            const int margin = plane ? kChromaMargin : kLumaMargin;
+            for (int y = 0; y < h; ++y) {
+                for (int x = 0; x < w; ++x) At(plane, x, y) = static_cast<uint8_t>(rng());
+            }
+            for (int y = -margin; y < h + margin; ++y) {
+                for (int x = -margin; x < w + margin; ++x) At(plane, x, y) = Sample(plane, x, y);
+            }
+        }
     }
     const DecodedFrame& f() const { return frame_.f; }
     // Any coordinate: the nearest sample of the decoded area.
-    int Y(int x, int y) const { return At(luma_, kWidth, kHeight, x, y); }
-    int Cb(int x, int y) const { return At(cb_, kWidth / 2, kHeight / 2, x, y); }
-    int Cr(int x, int y) const { return At(cr_, kWidth / 2, kHeight / 2, x, y); }
+    int Y(int x, int y) const { return Sample(0, x, y); }
+    int Cb(int x, int y) const { return Sample(1, x, y); }
+    int Cr(int x, int y) const { return Sample(2, x, y); }
 
   private:
-    static void Fill(std::mt19937& rng, uint8_t* origin, ptrdiff_t pitch, int w, int h, int margin,
-                     std::vector<uint8_t>& area) {
-        area.resize(w * h);
-        for (uint8_t& s : area) s = static_cast<uint8_t>(rng());
-        for (int y = -margin; y < h + margin; ++y) {
-            for (int x = -margin; x < w + margin; ++x) origin[y * pitch + x] = At(area, w, h, x, y);
-        }
+    uint8_t& At(int plane, int x, int y) const {
+        const DecodedFrame& f = frame_.f;
+        uint8_t* origin = plane == 0 ? f.lumaPlane : plane == 1 ? f.cbPlane : f.crPlane;
+        return origin[y * (plane ? f.chromaPitch : f.lumaPitch) + x];
     }
-    static uint8_t At(const std::vector<uint8_t>& area, int w, int h, int x, int y) {
-        return area[std::clamp(y, 0, h - 1) * w + std::clamp(x, 0, w - 1)];
+    uint8_t Sample(int plane, int x, int y) const {
+        const int w = plane ? kWidth / 2 : kWidth, h = plane ? kHeight / 2 : kHeight;
+        return At(plane, std::clamp(x, 0, w - 1), std::clamp(y, 0, h - 1));
     }
 
     test::TestFrame frame_;
-    std::vector<uint8_t> luma_, cb_, cr_;
 };
 
 // A picture whose planes (margins included) start with a pattern; only the
@@ -95,210 +103,152 @@ int LumaExpected(const Reference& ref, int x, int y, MotionVector mv) {
                             qy - 4 * Y);
 }
 
-void CompensateLuma(test::TestFrame& dst, const Reference& ref0, const Reference& ref1, bool bi,
-                    const int16_t* residual, int mbx, int mby, int block, MotionVector mv0,
-                    MotionVector mv1) {
-    if (bi) {
-        MotionCompensateLumaBi(dst.f, ref0.f(), ref1.f(), residual, mbx, mby, block, mv0, mv1);
-    } else {
-        MotionCompensateLuma(dst.f, ref0.f(), residual, mbx, mby, block, mv0);
-    }
+// Bilinear chroma at eighth-sample position (px, py) of `s`.
+template <class Sample>
+int ChromaExpected(Sample s, int px, int py) {
+    const int ax = px & 7, ay = py & 7, x = px >> 3, y = py >> 3;
+    return ((8 - ax) * (8 - ay) * s(x, y) + ax * (8 - ay) * s(x + 1, y) +
+            (8 - ax) * ay * s(x, y + 1) + ax * ay * s(x + 1, y + 1) + 32) >>
+           6;
 }
 
-TEST(MotionCompensation, FoldedLumaVectorsReadTheReplicatedEdge) {
+uint8_t Clip(int v) {
+    return static_cast<uint8_t>(std::clamp(v, 0, 255));
+}
+
+struct Shape {
+    ChromaBlock shape;
+    int w, h;
+    int blocks[4];  // the block indices that name its parts
+};
+constexpr Shape kShapes[] = {{ChromaBlock::k8x8, 8, 8, {0, 0, 0, 0}},
+                             {ChromaBlock::k8x4, 8, 4, {0, 2, 0, 2}},
+                             {ChromaBlock::k4x8, 4, 8, {0, 1, 0, 1}},
+                             {ChromaBlock::k4x4, 4, 4, {0, 1, 2, 3}}};
+
+TEST(MotionCompensation, FoldedVectorsReadTheReplicatedEdge) {
     FillKernelTable();
     std::mt19937 rng(3);
     const Reference ref0(rng), ref1(rng);
-    for (int trial = 0; trial < 800; ++trial) {
+    for (int trial = 0; trial < 1200; ++trial) {
         const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight;
-        const int block = rng() % 5;  // 0..3 or kWholeMacroblock
         const bool bi = trial & 1;
         MotionVector mv0{RandomComponent(rng), RandomComponent(rng)};
         MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
+        if (trial % 3 == 0) mv0 = {mv0.x / 2 - 300, mv0.y / 2 - 300};  // up and left
         // A picture narrower than its decoded area: vectors fold at its width.
         ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
         ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
-        test::TestFrame dst = Destination();
-        std::vector<uint8_t> expected = dst.LumaBuffer();
+        MacroblockBuffers buffers{};
+        for (int16_t& v : buffers.luma[0]) v = static_cast<int16_t>(int(rng() % 512) - 256);
+        for (int16_t* b :
+             {buffers.luma[1], buffers.luma[2], buffers.luma[3], buffers.cb, buffers.cr}) {
+            if (rng() % 3 == 0) continue;  // an uncoded block stays zero
+            for (int i = 0; i < 64; ++i) b[i] = static_cast<int16_t>(int(rng() % 512) - 256);
+        }
+        SCOPED_TRACE(testing::Message()
+                     << "trial " << trial << " vector " << mv0.x << "," << mv0.y << " bi " << bi);
+
+        const int block = rng() % 5;  // 0..3 or kWholeMacroblock
         const bool whole = block == kWholeMacroblock;
+        const int16_t* residual = trial % 4 < 2 ? nullptr
+                                  : whole       ? buffers.luma[0]
+                                                : buffers.luma[block];
         const int size = whole ? 16 : 8;
         const int x0 = 16 * mbx + (whole ? 0 : 8 * (block & 1));
         const int y0 = 16 * mby + (whole ? 0 : 8 * (block >> 1));
-        const ptrdiff_t origin = dst.f.lumaPlane - dst.LumaBuffer().data();
+        test::TestFrame dst = Destination(), want = Destination();
         for (int r = 0; r < size; ++r) {
             for (int c = 0; c < size; ++c) {
                 int p = LumaExpected(ref0, x0 + c, y0 + r, mv0);
                 if (bi) p = (p + LumaExpected(ref1, x0 + c, y0 + r, mv1) + 1) >> 1;
-                expected[origin + (y0 + r) * dst.f.lumaPitch + x0 + c] = static_cast<uint8_t>(p);
+                // A whole macroblock's residual is its four blocks in block order.
+                const int k = whole ? 64 * (r / 8 * 2 + c / 8) + 8 * (r % 8) + c % 8 : 8 * r + c;
+                want.Y(x0 + c, y0 + r) = Clip(p + (residual ? residual[k] : 0));
             }
         }
-        CompensateLuma(dst, ref0, ref1, bi, nullptr, mbx, mby, block, mv0, mv1);
-        ASSERT_EQ(dst.LumaBuffer(), expected)
-            << "vector " << mv0.x << "," << mv0.y << " block " << block;
-    }
-}
-
-TEST(MotionCompensation, NegativeVectorsKeepAFractionOfZeroToThree) {
-    FillKernelTable();
-    std::mt19937 rng(4);
-    const Reference ref(rng);
-    struct Case {
-        int mvx;
-        int column;  // integer column of block 1 of macroblock 0 (starts at 8)
-        int fx;
-    };
-    for (const Case& c : {Case{-1, 7, 3}, Case{-4, 7, 0}, Case{-5, 6, 3}, Case{6, 9, 2}}) {
-        test::TestFrame viaDispatch = Destination(), direct = Destination();
-        MotionCompensateLuma(viaDispatch.f, ref.f(), nullptr, 0, 0, 1, {c.mvx, 0});
-        gKernels.McLumaAdd[kLuma8x8][c.fx][0](direct.f.lumaPlane + 8, direct.f.lumaPitch,
-                                              ref.f().refLumaPlane + c.column, ref.f().refLumaPitch,
-                                              nullptr);
-        EXPECT_EQ(viaDispatch.LumaBuffer(), direct.LumaBuffer()) << "mvx " << c.mvx;
-    }
-}
-
-TEST(MotionCompensation, ResidualIsAddedOnlyWhenGiven) {
-    FillKernelTable();
-    std::mt19937 rng(5);
-    const Reference ref(rng);
-    int16_t residual[64];
-    for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
-    test::TestFrame copy = Destination(), added = Destination();
-    MotionCompensateLuma(copy.f, ref.f(), nullptr, 1, 1, 3, {0, 0});
-    MotionCompensateLuma(added.f, ref.f(), residual, 1, 1, 3, {0, 0});
-    for (int r = 0; r < 8; ++r) {
-        for (int c = 0; c < 8; ++c) {
-            ASSERT_EQ(copy.Y(24 + c, 24 + r), ref.Y(24 + c, 24 + r));
-            ASSERT_EQ(added.Y(24 + c, 24 + r),
-                      std::clamp(ref.Y(24 + c, 24 + r) + residual[8 * r + c], 0, 255));
+        if (bi) {
+            MotionCompensateLumaBi(dst.f, ref0.f(), ref1.f(), residual, mbx, mby, block, mv0, mv1);
+        } else {
+            MotionCompensateLuma(dst.f, ref0.f(), residual, mbx, mby, block, mv0);
         }
+        ASSERT_EQ(dst.LumaBuffer(), want.LumaBuffer()) << "luma block " << block;
+
+        const Shape& s = kShapes[rng() % 4];
+        const int part = s.blocks[rng() % 4];
+        const bool chromaBi = bi && (s.w == s.h);  // two references: 8x8 and 4x4 only
+        const int cx = s.w == 8 ? 0 : 4 * (part & 1), cy = s.h == 8 ? 0 : 4 * (part >> 1);
+        for (int r = 0; r < s.h; ++r) {
+            for (int c = 0; c < s.w; ++c) {
+                const int x = 8 * mbx + cx + c, y = 8 * mby + cy + r;
+                auto predict = [&](auto sample0, auto sample1) {
+                    int p = ChromaExpected(sample0, mv0.x + 8 * x, mv0.y + 8 * y);
+                    if (chromaBi) {
+                        p = (p + ChromaExpected(sample1, mv1.x + 8 * x, mv1.y + 8 * y) + 1) >> 1;
+                    }
+                    return p;
+                };
+                const int k = 8 * (cy + r) + cx + c;
+                want.Cb(x, y) = Clip(predict([&](int u, int v) { return ref0.Cb(u, v); },
+                                             [&](int u, int v) { return ref1.Cb(u, v); }) +
+                                     buffers.cb[k]);
+                want.Cr(x, y) = Clip(predict([&](int u, int v) { return ref0.Cr(u, v); },
+                                             [&](int u, int v) { return ref1.Cr(u, v); }) +
+                                     buffers.cr[k]);
+            }
+        }
+        if (chromaBi) {
+            MotionCompensateChromaBi(s.shape, dst.f, ref0.f(), ref1.f(), buffers, mbx, mby, part,
+                                     mv0, mv1);
+        } else {
+            MotionCompensateChroma(s.shape, dst.f, ref0.f(), buffers, mbx, mby, part, mv0);
+        }
+        ASSERT_EQ(dst.CbBuffer(), want.CbBuffer()) << "chroma " << s.w << "x" << s.h << " " << part;
+        ASSERT_EQ(dst.CrBuffer(), want.CrBuffer()) << "chroma " << s.w << "x" << s.h << " " << part;
     }
 }
 
-// A whole macroblock is its four blocks with the same vectors, each block
-// with its own residual block.
-TEST(MotionCompensation, WholeMacroblockIsItsFourBlocks) {
-    FillKernelTable();
-    std::mt19937 rng(6);
-    const Reference ref0(rng), ref1(rng);
-    for (int trial = 0; trial < 200; ++trial) {
-        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight;
-        const bool bi = trial & 1;
-        MotionVector mv0{RandomComponent(rng), RandomComponent(rng)};
-        MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
-        ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth, kHeight);
-        ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth, kHeight);
-        int16_t residual[4][64] = {};
-        for (auto& block : residual) {
-            if (rng() % 3 == 0) continue;  // an uncoded block stays zero
-            for (int16_t& v : block) v = static_cast<int16_t>(int(rng() % 512) - 256);
-        }
-        const bool coded = trial % 4 < 2;
-        test::TestFrame whole = Destination(), blocks = Destination();
-        CompensateLuma(whole, ref0, ref1, bi, coded ? residual[0] : nullptr, mbx, mby,
-                       kWholeMacroblock, mv0, mv1);
-        for (int k = 0; k < 4; ++k) {
-            CompensateLuma(blocks, ref0, ref1, bi, coded ? residual[k] : nullptr, mbx, mby, k, mv0,
-                           mv1);
-        }
-        ASSERT_EQ(whole.LumaBuffer(), blocks.LumaBuffer()) << "trial " << trial;
-    }
-}
-
-TEST(MotionCompensation, BidirectionalLumaIsTheRoundedAverage) {
-    FillKernelTable();
-    std::mt19937 rng(6);
-    const Reference ref0(rng), ref1(rng);
-    const MotionVector mv0{5, -3}, mv1{-7, 10};
-    test::TestFrame p0 = Destination(), p1 = Destination();
-    MotionCompensateLuma(p0.f, ref0.f(), nullptr, 1, 0, 2, mv0);
-    MotionCompensateLuma(p1.f, ref1.f(), nullptr, 1, 0, 2, mv1);
-    int16_t residual[64];
-    for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 512) - 256);
-    for (const int16_t* res :
-         {static_cast<const int16_t*>(nullptr), static_cast<const int16_t*>(residual)}) {
-        test::TestFrame dst = Destination();
-        MotionCompensateLumaBi(dst.f, ref0.f(), ref1.f(), res, 1, 0, 2, mv0, mv1);
-        for (int i = 0; i < 64; ++i) {
-            const int x = 16 + i % 8, y = 8 + i / 8;
-            const int avg = (p0.Y(x, y) + p1.Y(x, y) + 1) >> 1;
-            ASSERT_EQ(dst.Y(x, y), res ? std::clamp(avg + res[i], 0, 255) : avg) << "sample " << i;
-        }
-    }
-}
-
-// The chroma formula with its clamp of negative coordinates, read from the
-// decoded area only (right and bottom reads see the nearest edge sample).
-template <class Sample>
-int ChromaExpected(Sample s, int px, int py) {
-    const int ax = px & 7, ay = py & 7;
-    const int x0 = std::max(px >> 3, 0), y0 = std::max(py >> 3, 0);
-    const int x1 = std::max((px >> 3) + 1, 0), y1 = std::max((py >> 3) + 1, 0);
-    return ((8 - ax) * (8 - ay) * s(x0, y0) + ax * (8 - ay) * s(x1, y0) +
-            (8 - ax) * ay * s(x0, y1) + ax * ay * s(x1, y1) + 32) >>
-           6;
-}
-
-TEST(MotionCompensation, ChromaClampOfNegativeCoordinatesEqualsTheBorder) {
-    FillKernelTable();
-    std::mt19937 rng(7);
-    const Reference ref0(rng), ref1(rng);
-    struct Shape {
-        ChromaBlock shape;
-        int w, h;
-        int blocks[4];
-    };
-    const Shape shapes[] = {{ChromaBlock::k8x8, 8, 8, {0, 0, 0, 0}},
-                            {ChromaBlock::k8x4, 8, 4, {0, 2, 0, 2}},
-                            {ChromaBlock::k4x8, 4, 8, {0, 1, 0, 1}},
-                            {ChromaBlock::k4x4, 4, 4, {0, 1, 2, 3}}};
-    for (int trial = 0; trial < 400; ++trial) {
-        const int mbx = rng() % kMbWidth, mby = rng() % kMbHeight;
-        // Mostly up and left of the picture, where the clamp matters.
-        MotionVector mv0{RandomComponent(rng) / 2 - 300, RandomComponent(rng) / 2 - 300};
-        MotionVector mv1{RandomComponent(rng), RandomComponent(rng)};
-        ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth, kHeight);
-        ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth, kHeight);
-        MacroblockBuffers buffers{};
-        for (int16_t& v : buffers.cb) v = static_cast<int16_t>(int(rng() % 512) - 256);
-        for (int16_t& v : buffers.cr) v = static_cast<int16_t>(int(rng() % 512) - 256);
-        const Shape& s = shapes[rng() % 4];
-        const int block = s.blocks[rng() % 4];
-        const int cx = s.w == 8 ? 0 : 4 * (block & 1), cy = s.h == 8 ? 0 : 4 * (block >> 1);
-        for (const bool bi : {false, true}) {
-            if (bi && s.shape != ChromaBlock::k4x4 && s.shape != ChromaBlock::k8x8) continue;
-            test::TestFrame dst = Destination();
-            test::TestFrame expected = Destination();
-            for (int r = 0; r < s.h; ++r) {
-                for (int c = 0; c < s.w; ++c) {
-                    const int x = 8 * mbx + cx + c, y = 8 * mby + cy + r;
-                    const int res = 8 * (cy + r) + cx + c;
-                    auto predict = [&](auto plane0, auto plane1) {
-                        int p = ChromaExpected(plane0, mv0.x + 8 * x, mv0.y + 8 * y);
-                        if (bi)
-                            p = (p + ChromaExpected(plane1, mv1.x + 8 * x, mv1.y + 8 * y) + 1) >> 1;
-                        return p;
-                    };
-                    const int cb = predict([&](int u, int v) { return ref0.Cb(u, v); },
-                                           [&](int u, int v) { return ref1.Cb(u, v); });
-                    const int cr = predict([&](int u, int v) { return ref0.Cr(u, v); },
-                                           [&](int u, int v) { return ref1.Cr(u, v); });
-                    expected.Cb(x, y) =
-                        static_cast<uint8_t>(std::clamp(cb + buffers.cb[res], 0, 255));
-                    expected.Cr(x, y) =
-                        static_cast<uint8_t>(std::clamp(cr + buffers.cr[res], 0, 255));
+// Every fraction and size of the plain luma kernels on random reference
+// blocks: the prediction, plus a residual, averaged with another prediction
+// (rounded), and both; each clipped before the next step.
+TEST(McLuma, EveryFractionMatchesItsTaps) {
+    KernelTable table{};
+    InstallMcKernels(table, cpu::kAlways);
+    std::mt19937 rng(1);
+    constexpr int kRef = 40, kAt = 16 * kRef + 16;  // room for the reads of a 16x16 block
+    for (int trial = 0; trial < 8; ++trial) {
+        std::vector<uint8_t> ref(kRef * kRef), other(256);
+        // Extremes half the time drive every intermediate towards its bounds.
+        for (uint8_t& v : ref) v = static_cast<uint8_t>(trial % 2 ? rng() : (rng() & 1) * 255);
+        for (uint8_t& v : other) v = static_cast<uint8_t>(rng());
+        std::vector<int16_t> residual(256);
+        for (int16_t& v : residual) v = static_cast<int16_t>(int(rng() % 601) - 300);
+        for (int size = 0; size < kLumaSizes; ++size) {
+            const int w = 8 << size;
+            for (int f = 0; f < 16; ++f) {
+                const int fx = f % 4, fy = f / 4;
+                uint8_t plain[256], added[256], averaged[256], both[256];
+                const uint8_t* at = ref.data() + kAt;
+                table.McLumaAdd[size][fx][fy](plain, w, at, kRef, nullptr);
+                table.McLumaAdd[size][fx][fy](added, w, at, kRef, residual.data());
+                table.McLumaAvgAdd[size][fx][fy](averaged, w, at, kRef, other.data(), nullptr);
+                table.McLumaAvgAdd[size][fx][fy](both, w, at, kRef, other.data(), residual.data());
+                for (int i = 0; i < w * w; ++i) {
+                    const int r = i / w, c = i % w;
+                    const int e = test::LumaByTaps(
+                        [&](int dx, int dy) { return int{at[(r + dy) * kRef + c + dx]}; }, fx, fy);
+                    const int avg = (e + other[i] + 1) >> 1;
+                    // The residual of a 16x16 block is its four 8x8 blocks in block order.
+                    const int res =
+                        residual[64 * ((r / 8) * (w / 8) + c / 8) + 8 * (r % 8) + c % 8];
+                    SCOPED_TRACE(testing::Message() << "width " << w << " fraction " << fx << ","
+                                                    << fy << " sample " << i);
+                    ASSERT_EQ(plain[i], e);
+                    ASSERT_EQ(added[i], Clip(e + res));
+                    ASSERT_EQ(averaged[i], avg);
+                    ASSERT_EQ(both[i], Clip(avg + res));
                 }
             }
-            if (bi) {
-                MotionCompensateChromaBi(s.shape, dst.f, ref0.f(), ref1.f(), buffers, mbx, mby,
-                                         block, mv0, mv1);
-            } else {
-                MotionCompensateChroma(s.shape, dst.f, ref0.f(), buffers, mbx, mby, block, mv0);
-            }
-            ASSERT_EQ(dst.CbBuffer(), expected.CbBuffer())
-                << "vector " << mv0.x << "," << mv0.y << " block " << block;
-            ASSERT_EQ(dst.CrBuffer(), expected.CrBuffer())
-                << "vector " << mv0.x << "," << mv0.y << " block " << block;
         }
     }
 }

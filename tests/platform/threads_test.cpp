@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <atomic>
-
 namespace avs {
 namespace {
 
@@ -29,41 +27,6 @@ TEST(Threads, EventsAutoAndManualReset) {
     EXPECT_EQ(manual.Wait(kWaitInfinite), 0u);
     manual.Reset();
     EXPECT_EQ(manual.Wait(0), kWaitTimeout);
-}
-
-// A ping-pong between two threads over two auto-reset events: every Set
-// wakes exactly one Wait, so the counter ends at exactly the round count.
-struct PingPong {
-    Event ping{false, false};
-    Event pong{false, false};
-    CriticalSection lock;
-    int counter = 0;
-};
-
-void Responder(void* argument) {
-    auto& p = *static_cast<PingPong*>(argument);
-    for (int i = 0; i < 1000; ++i) {
-        p.ping.Wait(kWaitInfinite);
-        {
-            CriticalSectionLock hold(p.lock);
-            ++p.counter;
-        }
-        p.pong.Set();
-    }
-}
-
-TEST(Threads, EventsHandOffBetweenThreads) {
-    PingPong p;
-    Thread thread;
-    ASSERT_TRUE(thread.Start(Responder, &p));
-    EXPECT_NE(thread.Id(), std::thread::id());
-    for (int i = 0; i < 1000; ++i) {
-        p.ping.Set();
-        p.pong.Wait(kWaitInfinite);
-    }
-    thread.Join();
-    EXPECT_EQ(p.counter, 1000);
-    thread.Join();  // joining twice is harmless
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 
 namespace avs::test {
 
-std::filesystem::path DataDir() { return AVSDEC_TEST_DATA_DIR; }
+std::filesystem::path DataDir() {
+    return AVSDEC_TEST_DATA_DIR;
+}
 
 std::filesystem::path SharedDir() {
     std::filesystem::path dir = AVSDEC_SHARED_DIR;

@@ -17,7 +17,7 @@ std::vector<uint8_t> ReadFile(const std::filesystem::path& path);
 }  // namespace avs::test
 
 // Skips the current test when the shared directory is absent.
-#define AVS_REQUIRE_SHARED_DIR()                                             \
-    do {                                                                     \
+#define AVS_REQUIRE_SHARED_DIR()                                              \
+    do {                                                                      \
         if (::avs::test::SharedDir().empty()) GTEST_SKIP() << "no ../shared"; \
     } while (0)
