@@ -32,7 +32,7 @@ bool DecodeRow(DecoderContext& ctx, BitReader& br, DecodedFrame& frame, uint32_t
 int DecodeIPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
     frame.pictureType = PictureType::I;
     SliceState slice;
-    ClearResidual(ctx.mb);
+    StartPictureBuffers(ctx.mb);
     uint32_t filteredRows = 0;
     for (uint32_t mbY = 0; mbY < frame.mbHeight; ++mbY) {
         // The loop filter trails decoding by a row, while the row's samples

@@ -89,7 +89,7 @@ bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
     MacroblockBuffers& buffers = ctx.mb;
     SliceState slice;
     SkipRun skipRun;
-    ClearResidual(buffers);
+    StartPictureBuffers(buffers);
     const uint32_t total = frame.mbWidth * frame.mbHeight;
     uint32_t filtered = 0;  // rows above this one are filtered
     for (uint32_t n = 0; n < total; ++n) {

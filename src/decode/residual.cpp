@@ -14,6 +14,12 @@ void ClearResidual(MacroblockBuffers& buffers) {
     buffers.dcOnly = 0;
 }
 
+void StartPictureBuffers(MacroblockBuffers& buffers) {
+    ClearResidual(buffers);
+    std::memset(buffers.cbPred, 0, sizeof buffers.cbPred);
+    std::memset(buffers.crPred, 0, sizeof buffers.crPred);
+}
+
 void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
     for (int k = 0; k < 4; ++k) {
         if (cbp & (1u << k)) std::memset(buffers.luma[k], 0, sizeof buffers.luma[k]);
