@@ -1,10 +1,11 @@
 // I pictures from hand-built macroblock data where the conformance streams do
-// not reach: data that ends too early, and the search for slice start codes
-// at its limits.
+// not reach: data that ends too early, a chroma mode without its neighbour,
+// and the search for slice start codes at its limits.
 #include <gtest/gtest.h>
 
 #include <memory>
 
+#include "decode/intra_prediction.h"
 #include "decode/pictures.h"
 #include "decode/slice.h"
 #include "decode/test_frame.h"
@@ -45,11 +46,11 @@ class IPicture : public ::testing::Test {
     std::unique_ptr<DecoderContext> ctx;
 };
 
-// A macroblock whose four blocks use their predicted modes and chroma DC.
+// A macroblock whose four blocks use their predicted modes.
 // cbpCode 16 codes block 0 only, 4 codes nothing.
-void Macroblock(BitWriter& w, uint32_t cbpCode) {
+void Macroblock(BitWriter& w, uint32_t cbpCode, uint32_t chromaMode = kChromaDc) {
     w.Bits(0xF, 4);  // predicted luma modes
-    w.Ue(0);         // chroma DC
+    w.Ue(chromaMode);
     w.Ue(cbpCode);
     if (cbpCode == 16) {
         w.ExpGolomb(0, 2);  // (run 0, +1)
@@ -70,6 +71,18 @@ TEST_F(IPicture, DataEndingEarlyLeavesGreyMacroblocks) {
         EXPECT_EQ(first.f.macroblocks[n].mbType, kIntraMbType);
         EXPECT_EQ(first.f.macroblocks[n].qp, 63);
     }
+}
+
+TEST_F(IPicture, AChromaModeThatPredictsNothingDoesNotDependOnEarlierPictures) {
+    // Horizontal chroma in the first macroblock has no left neighbour: the
+    // block keeps the prediction the picture started from, whatever the DC
+    // picture decoded before it left behind.
+    BitWriter dc, horizontal;
+    Macroblock(dc, 4);
+    Macroblock(horizontal, 4, kChromaHorizontal);
+    const uint8_t alone = Decode(horizontal, 16, 16).f.cbPlane[0];
+    Decode(dc, 16, 16);
+    EXPECT_EQ(Decode(horizontal, 16, 16).f.cbPlane[0], alone);
 }
 
 // Slice start codes around a row start: (reader position, byte of the start
