@@ -112,26 +112,28 @@ inline __m256i InterleaveChroma(const uint8_t* u, const uint8_t* v) {
                                    _mm_unpackhi_epi8(us, vs), 1);
 }
 
+// YUY2 (luma first) or UYVY (chroma first); `tail` converts the pixels after
+// the last step.
+template <bool kChromaFirst, ConvertRowFn tail>
+void PackedRow(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, uint32_t width) {
+    const uint32_t pairs = width / 2;
+    uint32_t i = 0;
+    for (; i + 16 <= pairs; i += 16) {
+        StorePacked(dst + 4 * i, Load32(y + 2 * i), InterleaveChroma(u + i, v + i), kChromaFirst);
+    }
+    tail(y + 2 * i, u + i, v + i, dst + 4 * i, width - 2 * i);
+}
+
 }  // namespace
 
 void RowYuy2Avx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                  uint32_t width) {
-    const uint32_t pairs = width / 2;
-    uint32_t i = 0;
-    for (; i + 16 <= pairs; i += 16) {
-        StorePacked(dst + 4 * i, Load32(y + 2 * i), InterleaveChroma(u + i, v + i), false);
-    }
-    RowYuy2Sse2(y + 2 * i, u + i, v + i, dst + 4 * i, width - 2 * i);
+    PackedRow<false, RowYuy2Sse2>(y, u, v, dst, width);
 }
 
 void RowUyvyAvx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                  uint32_t width) {
-    const uint32_t pairs = width / 2;
-    uint32_t i = 0;
-    for (; i + 16 <= pairs; i += 16) {
-        StorePacked(dst + 4 * i, Load32(y + 2 * i), InterleaveChroma(u + i, v + i), true);
-    }
-    RowUyvySse2(y + 2 * i, u + i, v + i, dst + 4 * i, width - 2 * i);
+    PackedRow<true, RowUyvySse2>(y, u, v, dst, width);
 }
 
 void RowBgr4Avx2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,

@@ -111,32 +111,33 @@ inline void Store48(uint8_t* dst, const Bgra16& p) {
     Store16(dst + 32, _mm_or_si128(_mm_srli_si128(c2, 8), _mm_slli_si128(c3, 4)));
 }
 
+// The packed layouts differ only in which byte of a pair comes first: luma
+// (YUY2) or chroma (UYVY). `tail` converts the pixels after the last step.
+template <bool kChromaFirst, ConvertRowFn tail>
+void PackedRow(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst, uint32_t width) {
+    const uint32_t pairs = width / 2;
+    uint32_t i = 0;
+    for (; i + 8 <= pairs; i += 8) {
+        const __m128i ys = Load16(y + 2 * i);
+        const __m128i uv = _mm_unpacklo_epi8(Load8(u + i), Load8(v + i));
+        const __m128i first = kChromaFirst ? uv : ys;
+        const __m128i second = kChromaFirst ? ys : uv;
+        Store16(dst + 4 * i, _mm_unpacklo_epi8(first, second));
+        Store16(dst + 4 * i + 16, _mm_unpackhi_epi8(first, second));
+    }
+    tail(y + 2 * i, u + i, v + i, dst + 4 * i, width - 2 * i);
+}
+
 }  // namespace
 
 void RowYuy2Sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                  uint32_t width) {
-    const uint32_t pairs = width / 2;
-    uint32_t i = 0;
-    for (; i + 8 <= pairs; i += 8) {
-        const __m128i ys = Load16(y + 2 * i);
-        const __m128i uv = _mm_unpacklo_epi8(Load8(u + i), Load8(v + i));
-        Store16(dst + 4 * i, _mm_unpacklo_epi8(ys, uv));
-        Store16(dst + 4 * i + 16, _mm_unpackhi_epi8(ys, uv));
-    }
-    RowYuy2Plain(y + 2 * i, u + i, v + i, dst + 4 * i, width - 2 * i);
+    PackedRow<false, RowYuy2Plain>(y, u, v, dst, width);
 }
 
 void RowUyvySse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
                  uint32_t width) {
-    const uint32_t pairs = width / 2;
-    uint32_t i = 0;
-    for (; i + 8 <= pairs; i += 8) {
-        const __m128i ys = Load16(y + 2 * i);
-        const __m128i uv = _mm_unpacklo_epi8(Load8(u + i), Load8(v + i));
-        Store16(dst + 4 * i, _mm_unpacklo_epi8(uv, ys));
-        Store16(dst + 4 * i + 16, _mm_unpackhi_epi8(uv, ys));
-    }
-    RowUyvyPlain(y + 2 * i, u + i, v + i, dst + 4 * i, width - 2 * i);
+    PackedRow<true, RowUyvyPlain>(y, u, v, dst, width);
 }
 
 void RowBgr4Sse2(const uint8_t* y, const uint8_t* u, const uint8_t* v, uint8_t* dst,
