@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frames/sample.h"
 #include "platform/cpu_features.h"
 
 #if defined(__x86_64__) || defined(__i386__)
@@ -10,10 +11,6 @@
 
 namespace avs {
 namespace {
-
-inline uint8_t Clip(int32_t v) {
-    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
 
 // BT.601 studio range in fixed point: 14 fractional bits, 13 for blue.
 // The chroma terms, rounding included, are shared by both pixels of a pair.
@@ -30,9 +27,9 @@ inline ChromaTerms ChromaOf(uint8_t uSample, uint8_t vSample) {
 inline void StoreBgr(uint8_t ySample, const ChromaTerms& c, uint8_t* out) {
     const int32_t y = ySample - 16;
     const int32_t luma = 19077 * y;
-    out[0] = Clip((9539 * y + c.b) >> 13);
-    out[1] = Clip((luma + c.g) >> 14);
-    out[2] = Clip((luma + c.r) >> 14);
+    out[0] = ClipSample((9539 * y + c.b) >> 13);
+    out[1] = ClipSample((luma + c.g) >> 14);
+    out[2] = ClipSample((luma + c.r) >> 14);
 }
 
 }  // namespace

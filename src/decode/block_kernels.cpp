@@ -1,6 +1,7 @@
 #include "decode/block_kernels.h"
 
 #include "decode/dequant_tables.h"
+#include "frames/sample.h"
 #include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
@@ -10,10 +11,6 @@
 
 namespace avs {
 namespace {
-
-inline uint8_t Clip255(int v) {
-    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
 
 // One 8-point inverse transform, even/odd butterfly: out[j] = sum_i in[i] * T[i][j].
 inline void Transform8(const int32_t in[8], int32_t out[8]) {
@@ -76,7 +73,7 @@ int16_t DcOnlyResidual(int16_t dc, int qp) {
 void StoreLumaBlockPlain(uint8_t* dst, ptrdiff_t pitch, const uint8_t* pred,
                          const int16_t* residual) {
     for (int r = 0; r < 8; ++r, dst += pitch) {
-        for (int c = 0; c < 8; ++c) dst[c] = Clip255(pred[8 * r + c] + residual[8 * r + c]);
+        for (int c = 0; c < 8; ++c) dst[c] = ClipSample(pred[8 * r + c] + residual[8 * r + c]);
     }
 }
 

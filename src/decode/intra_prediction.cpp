@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "frames/sample.h"
 #include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
@@ -11,10 +12,6 @@
 
 namespace avs {
 namespace {
-
-inline uint8_t Clip255(int v) {
-    return static_cast<uint8_t>(v < 0 ? 0 : v > 255 ? 255 : v);
-}
 
 // [1, 2, 1] smoothing of line[first..last]; every value from the unfiltered line.
 template <size_t N>
@@ -187,7 +184,7 @@ bool PredictIntraChromaPlain(const uint8_t* block, ptrdiff_t pitch, int mode, Ch
     for (int y = 0; y < 8; ++y) {
         for (int x = 0; x < 8; ++x) {
             // Division, not shift: the result truncates toward zero.
-            pred[8 * y + x] = Clip255((a + (x - 3) * b + (y - 3) * c + 16) / 32);
+            pred[8 * y + x] = ClipSample((a + (x - 3) * b + (y - 3) * c + 16) / 32);
         }
     }
     return true;

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "frames/sample.h"
 #include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
@@ -12,9 +13,6 @@
 namespace avs {
 namespace {
 
-inline int Clip255(int v) {
-    return v < 0 ? 0 : v > 255 ? 255 : v;
-}
 inline int Clamp(int v, int lo, int hi) {
     return v < lo ? lo : v > hi ? hi : v;
 }
@@ -49,18 +47,18 @@ void FilterRun(uint8_t* s, ptrdiff_t step, ptrdiff_t across, int count, EdgeThre
             }
         } else {
             const int d = Clamp((3 * (q0 - p0) + p1 - q1 + 4) >> 3, -t.c, t.c);
-            const int P0 = Clip255(p0 + d);
-            const int Q0 = Clip255(q0 - d);
+            const int P0 = ClipSample(p0 + d);
+            const int Q0 = ClipSample(q0 - d);
             s[-across] = static_cast<uint8_t>(P0);
             s[0] = static_cast<uint8_t>(Q0);
             if (kLuma) {
                 if (flatP) {
                     s[-2 * across] = static_cast<uint8_t>(
-                        Clip255(p1 + Clamp((3 * (P0 - p1) - Q0 + p2 + 4) >> 3, -t.c, t.c)));
+                        ClipSample(p1 + Clamp((3 * (P0 - p1) - Q0 + p2 + 4) >> 3, -t.c, t.c)));
                 }
                 if (flatQ) {
                     s[across] = static_cast<uint8_t>(
-                        Clip255(q1 - Clamp((3 * (q1 - Q0) - q2 + P0 + 4) >> 3, -t.c, t.c)));
+                        ClipSample(q1 - Clamp((3 * (q1 - Q0) - q2 + P0 + 4) >> 3, -t.c, t.c)));
                 }
             }
         }

@@ -1,6 +1,7 @@
 // The plain motion-compensation kernels: the definition of every MC slot.
 #include "decode/mc_kernels.h"
 
+#include "frames/sample.h"
 #include "platform/cpu_features.h"
 #include "platform/kernel_table.h"
 
@@ -11,10 +12,6 @@
 
 namespace avs {
 namespace {
-
-inline int Clip(int v) {
-    return v < 0 ? 0 : (v > 255 ? 255 : v);
-}
 
 // Half-sample filters (-1, 5, 5, -1) at 8 times sample scale: h lies between
 // columns X and X+1, v between rows Y and Y+1. `s` points at (X, Y).
@@ -80,8 +77,9 @@ void McLumaAddPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdif
                     const int16_t* residual) {
     for (int r = 0; r < W; ++r) {
         for (int c = 0; c < W; ++c) {
-            const int p = Clip(Interpolate<FX, FY>(ref + c, refPitch));
-            dst[c] = static_cast<uint8_t>(residual ? Clip(p + ResidualAt<W>(residual, r, c)) : p);
+            const int p = ClipSample(Interpolate<FX, FY>(ref + c, refPitch));
+            dst[c] =
+                static_cast<uint8_t>(residual ? ClipSample(p + ResidualAt<W>(residual, r, c)) : p);
         }
         dst += dstPitch;
         ref += refPitch;
@@ -93,8 +91,10 @@ void McLumaAvgAddPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptr
                        const uint8_t* pred, const int16_t* residual) {
     for (int r = 0; r < W; ++r) {
         for (int c = 0; c < W; ++c) {
-            const int p = (pred[W * r + c] + Clip(Interpolate<FX, FY>(ref + c, refPitch)) + 1) >> 1;
-            dst[c] = static_cast<uint8_t>(residual ? Clip(p + ResidualAt<W>(residual, r, c)) : p);
+            const int p =
+                (pred[W * r + c] + ClipSample(Interpolate<FX, FY>(ref + c, refPitch)) + 1) >> 1;
+            dst[c] =
+                static_cast<uint8_t>(residual ? ClipSample(p + ResidualAt<W>(residual, r, c)) : p);
         }
         dst += dstPitch;
         ref += refPitch;
@@ -117,7 +117,7 @@ void McChromaPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff
     const BilinearWeights w(ax, ay);
     for (int r = 0; r < H; ++r) {
         for (int c = 0; c < W; ++c) {
-            dst[c] = static_cast<uint8_t>(Clip(w.At(ref + c, refPitch) + residual[c]));
+            dst[c] = static_cast<uint8_t>(ClipSample(w.At(ref + c, refPitch) + residual[c]));
         }
         dst += dstPitch;
         ref += refPitch;
@@ -134,7 +134,7 @@ void McChromaBiPlain(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref0, cons
     for (int r = 0; r < H; ++r) {
         for (int c = 0; c < W; ++c) {
             const int p = (w0.At(ref0 + c, refPitch) + w1.At(ref1 + c, refPitch) + 1) >> 1;
-            dst[c] = static_cast<uint8_t>(Clip(p + residual[8 * r + c]));
+            dst[c] = static_cast<uint8_t>(ClipSample(p + residual[8 * r + c]));
         }
         dst += dstPitch;
         ref0 += refPitch;
