@@ -83,7 +83,7 @@ void BM_LumaMacroblock(benchmark::State& state, uint32_t features, uint8_t stren
     std::mt19937 rng(2);
     std::vector<uint8_t> plane(kPitch * 48);
     for (uint8_t& s : plane) s = static_cast<uint8_t>(100 + rng() % 6);
-    const avs::EdgeThresholds th = {39, 11, 3};
+    const avs::MacroblockEdgeThresholds th = {{39, 11, 3}, {39, 11, 3}, {39, 11, 3}};
     const uint8_t s = strength;
     const avs::MacroblockEdgeStrengths bs = {{s, s}, {s, s}, {s, s}, {s, s}};
     uint8_t* mb = plane.data() + 16 * kPitch + 16;
@@ -99,7 +99,7 @@ void BM_ChromaMacroblock(benchmark::State& state, uint32_t features, uint8_t str
     std::mt19937 rng(3);
     std::vector<uint8_t> plane(2 * kPitch * 24);
     for (uint8_t& s : plane) s = static_cast<uint8_t>(100 + rng() % 6);
-    const avs::EdgeThresholds th = {39, 11, 3};
+    const avs::MacroblockEdgeThresholds th = {{39, 11, 3}, {39, 11, 3}, {39, 11, 3}};
     const uint8_t s = strength;
     const avs::MacroblockEdgeStrengths bs = {{s, s}, {s, s}, {s, s}, {s, s}};
     uint8_t* cb = plane.data() + 8 * kPitch + 8;

@@ -1,4 +1,5 @@
-// Dequantisation scale and shift per QP (0..63): c' = (c * scale + 2^(shift-2)) >> (shift - 1).
+// Quantiser tables. Dequantisation scale and shift per QP (0..63):
+// c' = (c * scale + 2^(shift-2)) >> (shift - 1).
 #pragma once
 
 #include <cstdint>
@@ -24,6 +25,19 @@ inline constexpr uint8_t kDequantShift[64] = {
 // QPs from anywhere are bounded to the tables before use.
 inline int BoundQp(int qp) {
     return qp < 0 ? 0 : qp > 63 ? 63 : qp;
+}
+
+// The chroma QP of a macroblock QP: the same up to 41, then rising at half
+// the rate and less. Cb and Cr blocks are dequantised with it, and chroma
+// edges of the loop filter take their thresholds from it.
+inline constexpr uint8_t kChromaQp[64] = {
+    0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,  //
+    16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,  //
+    32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 42, 43, 43, 44, 44,  //
+    45, 45, 46, 46, 47, 47, 48, 48, 48, 49, 49, 49, 50, 50, 50, 51};
+
+inline int ChromaQp(int qp) {
+    return kChromaQp[BoundQp(qp)];
 }
 
 // One quantised coefficient at a QP of 0..63; the result wraps to 16 bits.

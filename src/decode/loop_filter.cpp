@@ -21,10 +21,6 @@ constexpr uint8_t kBeta[64] = {0,  0,  0,  0,  0,  0,  1,  1,  1,  1,  1,  1,  1
 constexpr uint8_t kClip[64] = {0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 1, 1, 1, 1, 1,
                                1, 1, 1, 1, 1, 1, 1, 1, 2, 2, 2, 2, 2, 2, 2, 2, 3, 3, 3, 3, 3, 3,
                                3, 4, 4, 4, 5, 5, 5, 6, 6, 6, 7, 7, 7, 7, 8, 8, 8, 9, 9, 9};
-constexpr uint8_t kChromaQp[64] = {0,  1,  2,  3,  4,  5,  6,  7,  8,  9,  10, 11, 12, 13, 14, 15,
-                                   16, 17, 18, 19, 20, 21, 22, 23, 24, 25, 26, 27, 28, 29, 30, 31,
-                                   32, 33, 34, 35, 36, 37, 38, 39, 40, 41, 42, 42, 43, 43, 44, 44,
-                                   45, 45, 46, 46, 47, 47, 48, 48, 48, 49, 49, 49, 50, 50, 50, 51};
 
 inline int ClampIndex(int v) {
     return v < 0 ? 0 : v > 63 ? 63 : v;
@@ -99,22 +95,53 @@ MacroblockEdgeStrengths EdgeStrengths(const MacroblockInfo& mb, const Macroblock
     return bs;
 }
 
-// The thresholds of the last QP seen: neighbouring macroblocks mostly share it.
-class ThresholdCache {
+// The thresholds of a macroblock's edges, from its QP and its left and upper
+// neighbours' (the edge QP of a macroblock edge is the rounded mean of the
+// QPs on its two sides; for chroma, of their chroma QPs). Neighbouring
+// macroblocks mostly share their QPs, so the last result is kept.
+class EdgeThresholdCache {
   public:
-    ThresholdCache(int32_t alphaOffset, int32_t betaOffset)
+    EdgeThresholdCache(int32_t alphaOffset, int32_t betaOffset)
         : alphaOffset_(alphaOffset), betaOffset_(betaOffset) {}
-    void Update(int qp) {
-        if (qp == qp_) return;
+
+    // QPs of 0..63. Edges outside the picture or the slice may pass any of
+    // them: their strengths are 0.
+    void Update(int leftQp, int upQp, int qp) {
+        if (qp == qp_ && leftQp == leftQp_ && upQp == upQp_) return;
         qp_ = qp;
-        luma = LoopFilterThresholds(qp, alphaOffset_, betaOffset_);
-        chroma = LoopFilterThresholds(ChromaQp(qp), alphaOffset_, betaOffset_);
+        leftQp_ = leftQp;
+        upQp_ = upQp;
+        luma = {Of((leftQp + qp + 1) >> 1), Of((upQp + qp + 1) >> 1), Of(qp)};
+        const int chromaQp = ChromaQp(qp);
+        chroma = {Of((ChromaQp(leftQp) + chromaQp + 1) >> 1),
+                  Of((ChromaQp(upQp) + chromaQp + 1) >> 1), Of(chromaQp)};
+        // An edge whose alpha is 0 lets no sample through (no |p0 - q0| is
+        // below it). The chroma thresholds of an edge are never above its
+        // luma ones (a chroma QP is at most its QP, and alpha grows with the
+        // QP), so the luma ones decide for both planes.
+        MacroblockEdgeStrengths open{};
+        const auto keep = [](uint8_t(&halves)[2], const EdgeThresholds& t) {
+            halves[0] = halves[1] = t.alpha != 0 ? 0xFF : 0;
+        };
+        keep(open.left, luma.left);
+        keep(open.top, luma.top);
+        keep(open.innerV, luma.inner);
+        keep(open.innerH, luma.inner);
+        std::memcpy(&openEdges, &open, sizeof openEdges);
     }
-    EdgeThresholds luma{}, chroma{};
+
+    static constexpr uint64_t kAllOpen = ~uint64_t{0};
+
+    MacroblockEdgeThresholds luma{}, chroma{};
+    uint64_t openEdges = 0;  // MacroblockEdgeStrengths bytes: 0xFF where an edge can filter
 
   private:
+    EdgeThresholds Of(int edgeQp) const {
+        return LoopFilterThresholds(edgeQp, alphaOffset_, betaOffset_);
+    }
+
     int32_t alphaOffset_, betaOffset_;
-    int qp_ = -1;
+    int qp_ = -1, leftQp_ = -1, upQp_ = -1;
 };
 
 template <PictureType kType>
@@ -124,7 +151,7 @@ void FilterRowsOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, int32
     const ptrdiff_t lumaPitch = frame.lumaPitch;
     const ptrdiff_t chromaPitch = frame.chromaPitch;
     const uint32_t mbWidth = frame.mbWidth;
-    ThresholdCache thresholds(alphaOffset, betaOffset);
+    EdgeThresholdCache thresholds(alphaOffset, betaOffset);
     for (uint32_t mbY = firstRow; mbY < endRow; ++mbY) {
         const MacroblockInfo* row = frame.macroblocks + mbY * mbWidth;
         const MacroblockInfo* rowAbove = mbY > 0 ? row - mbWidth : nullptr;
@@ -134,19 +161,24 @@ void FilterRowsOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, int32
         uint8_t* cr = frame.crPlane + chromaOffset;
         for (uint32_t mbX = 0; mbX < mbWidth; ++mbX, y += 16, cb += 8, cr += 8) {
             const MacroblockInfo& mb = row[mbX];
-            thresholds.Update(BoundQp(mb.qp));
-            // With alpha 0 no sample passes |p0 - q0| < alpha.
-            if (thresholds.luma.alpha == 0 && thresholds.chroma.alpha == 0) continue;
             // A macroblock of another (earlier) slice is treated like one outside the picture.
             const MacroblockInfo* left =
                 mbX > 0 && row[mbX - 1].sliceNumber == mb.sliceNumber ? &row[mbX - 1] : nullptr;
             const MacroblockInfo* up =
                 mbY > 0 && rowAbove[mbX].sliceNumber == mb.sliceNumber ? &rowAbove[mbX] : nullptr;
-            const MacroblockEdgeStrengths bs = EdgeStrengths<kType>(mb, left, up);
+            // Records hold QPs of 0..63 (the macroblock layers keep them there).
+            const int qp = mb.qp;
+            thresholds.Update(left != nullptr ? left->qp : qp, up != nullptr ? up->qp : qp, qp);
+            if (thresholds.openEdges == 0) continue;
+            MacroblockEdgeStrengths bs = EdgeStrengths<kType>(mb, left, up);
             // Common in P and B pictures: nothing to filter, no kernel to call.
-            uint64_t any;
-            std::memcpy(&any, &bs, sizeof any);
-            if (any == 0) continue;
+            uint64_t edges;
+            std::memcpy(&edges, &bs, sizeof edges);
+            if (thresholds.openEdges != EdgeThresholdCache::kAllOpen) {
+                edges &= thresholds.openEdges;
+                std::memcpy(&bs, &edges, sizeof bs);
+            }
+            if (edges == 0) continue;
             kernels.FilterLumaMacroblock(y, lumaPitch, bs, thresholds.luma);
             kernels.FilterChromaMacroblock(cb, cr, chromaPitch, bs, thresholds.chroma);
         }
@@ -171,10 +203,6 @@ EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOff
     const int indexA = ClampIndex(qp + BoundOffset(alphaOffset));
     const int indexB = ClampIndex(qp + BoundOffset(betaOffset));
     return {kAlpha[indexA], kBeta[indexB], kClip[indexA]};
-}
-
-int ChromaQp(int qp) {
-    return kChromaQp[BoundQp(qp)];
 }
 
 void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,

@@ -18,11 +18,11 @@ namespace avs {
 int BoundaryStrength(PictureType type, const MacroblockInfo& p, int kp, const MacroblockInfo& q,
                      int kq);
 
-// Thresholds for an edge QP (luma QP, or the chroma QP of ChromaQp) and the
-// picture's offsets; indices are clamped to the tables.
+// Thresholds for an edge QP and the picture's offsets; indices are clamped to
+// the tables. A macroblock's left and top edges take the rounded mean of the
+// QPs on their two sides (for chroma, of the two chroma QPs); its inner edges
+// its own QP.
 EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOffset);
-// The chroma edge QP for a macroblock QP.
-int ChromaQp(int qp);
 
 // Filters the macroblock rows firstRow .. endRow - 1 (I, P and B alike) unless
 // loop_filter_disable is set. Rows must be filtered in order, each once. A row

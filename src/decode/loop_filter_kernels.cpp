@@ -103,17 +103,17 @@ void FilterChromaEdgeHPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, 
 }
 
 void FilterLumaMacroblockPlain(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
-                               EdgeThresholds t) {
-    FilterLumaEdgeVPlain(mb, pitch, bs.left[0], bs.left[1], t);
-    FilterLumaEdgeVPlain(mb + 8, pitch, bs.innerV[0], bs.innerV[1], t);
-    FilterLumaEdgeHPlain(mb, pitch, bs.top[0], bs.top[1], t);
-    FilterLumaEdgeHPlain(mb + 8 * pitch, pitch, bs.innerH[0], bs.innerH[1], t);
+                               const MacroblockEdgeThresholds& t) {
+    FilterLumaEdgeVPlain(mb, pitch, bs.left[0], bs.left[1], t.left);
+    FilterLumaEdgeVPlain(mb + 8, pitch, bs.innerV[0], bs.innerV[1], t.inner);
+    FilterLumaEdgeHPlain(mb, pitch, bs.top[0], bs.top[1], t.top);
+    FilterLumaEdgeHPlain(mb + 8 * pitch, pitch, bs.innerH[0], bs.innerH[1], t.inner);
 }
 
 void FilterChromaMacroblockPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch,
-                                 MacroblockEdgeStrengths bs, EdgeThresholds t) {
-    FilterChromaEdgeVPlain(cb, cr, pitch, bs.left[0], bs.left[1], t);
-    FilterChromaEdgeHPlain(cb, cr, pitch, bs.top[0], bs.top[1], t);
+                                 MacroblockEdgeStrengths bs, const MacroblockEdgeThresholds& t) {
+    FilterChromaEdgeVPlain(cb, cr, pitch, bs.left[0], bs.left[1], t.left);
+    FilterChromaEdgeHPlain(cb, cr, pitch, bs.top[0], bs.top[1], t.top);
 }
 
 void InstallLoopFilterKernels(KernelTable& table, uint32_t features) {

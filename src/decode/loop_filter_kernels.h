@@ -15,6 +15,15 @@ struct EdgeThresholds {
     int32_t c;  // clamp of the normal (bS 1) filter
 };
 
+// Thresholds of the edges a macroblock filters. Its left and top edges take
+// them from the QPs of both macroblocks they separate, the edges inside it
+// from its own QP. Chroma has no inner edges.
+struct MacroblockEdgeThresholds {
+    EdgeThresholds left;
+    EdgeThresholds top;
+    EdgeThresholds inner;
+};
+
 // Strengths of the edges a macroblock filters, each edge in two halves: the
 // upper (vertical edges) or left (horizontal edges) 8 luma or 4 chroma
 // samples first. 0 none, 1 normal, 2 strong. An edge that is not filtered
@@ -30,11 +39,12 @@ struct MacroblockEdgeStrengths {
 // both vertical edges, then both horizontal ones. The two edges of one
 // direction read and write disjoint samples, so a kernel may filter them together.
 using LumaMacroblockFilterFn = void (*)(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
-                                        EdgeThresholds t);
+                                        const MacroblockEdgeThresholds& t);
 // Filters the left edge of the macroblock's Cb and Cr blocks, then their top
 // edge; `cb` and `cr` address the blocks' top-left samples.
 using ChromaMacroblockFilterFn = void (*)(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch,
-                                          MacroblockEdgeStrengths bs, EdgeThresholds t);
+                                          MacroblockEdgeStrengths bs,
+                                          const MacroblockEdgeThresholds& t);
 
 // One luma edge, 16 samples long (bs0 for the first 8, bs1 for the last 8).
 // `edge` addresses the first q0 sample: the first sample right of a vertical
@@ -50,9 +60,9 @@ void FilterChromaEdgeHPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch, int bs0, 
 // The plain macroblock kernels, built from the edge filters above: the
 // definition of every result.
 void FilterLumaMacroblockPlain(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
-                               EdgeThresholds t);
+                               const MacroblockEdgeThresholds& t);
 void FilterChromaMacroblockPlain(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch,
-                                 MacroblockEdgeStrengths bs, EdgeThresholds t);
+                                 MacroblockEdgeStrengths bs, const MacroblockEdgeThresholds& t);
 
 // Stores the plain kernels, then the processor-specific ones `features` allows.
 void InstallLoopFilterKernels(KernelTable& table, uint32_t features);

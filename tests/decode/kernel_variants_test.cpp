@@ -173,9 +173,13 @@ std::vector<Slot> Slots() {
         }
         return bs;
     };
+    // Each edge its own thresholds: the outer edges average QPs with a neighbour.
     auto thresholds = [](std::mt19937& rng) {
-        const int qp = static_cast<int>(rng() % 64);
-        return EdgeThresholds{std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
+        auto edge = [&] {
+            const int qp = static_cast<int>(rng() % 64);
+            return EdgeThresholds{std::min(qp + 10, 64), std::min(qp / 2, 27), qp / 7};
+        };
+        return MacroblockEdgeThresholds{edge(), edge(), edge()};
     };
     constexpr int kPitch = 40;
     constexpr ptrdiff_t kAt = 16 * kPitch + 16;

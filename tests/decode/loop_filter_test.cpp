@@ -10,6 +10,7 @@
 #include <random>
 #include <vector>
 
+#include "decode/dequant_tables.h"
 #include "decode/test_frame.h"
 #include "platform/kernel_table.h"
 
@@ -129,6 +130,59 @@ class FilterPictureTest : public ::testing::Test {
   protected:
     void SetUp() override { FillKernelTable(); }
 };
+
+// Two flat intra macroblocks side by side: only the edge between them
+// changes, filtered with thresholds of the rounded mean of their QPs (for
+// chroma, of their chroma QPs), whatever the right macroblock's own QP lets
+// through.
+TEST_F(FilterPictureTest, MacroblockEdgesTakeTheMeanQpOfBothSides) {
+    struct Case {
+        int leftQp, rightQp;
+        int lumaStep, chromaStep;
+        int lumaEdgeQp, chromaEdgeQp;
+    };
+    const Case cases[] = {
+        // Luma 36 (alpha 30) stops a step of 32 that QP 51 would filter;
+        // chroma (20 + 46 + 1) >> 1 = 33 (alpha 24) stops a step of 27 that
+        // the chroma QP of the mean, 36, would let through.
+        {20, 51, 32, 27, 36, 33},
+        {51, 20, 32, 27, 36, 33},
+        {51, 20, 20, 20, 36, 33},
+        // The right macroblock's own QP lets nothing through (alpha 0), its
+        // left edge still filters: 28 and (46 + 5 + 1) >> 1 = 26.
+        {51, 5, 12, 10, 28, 26},
+    };
+    for (const Case& c : cases) {
+        const auto picture = [&] {
+            test::TestFrame t(32, 16);
+            for (int y = 0; y < 16; ++y) {
+                for (int x = 0; x < 32; ++x)
+                    t.Y(x, y) = static_cast<uint8_t>(x < 16 ? 100 : 100 + c.lumaStep);
+            }
+            for (int y = 0; y < 8; ++y) {
+                for (int x = 0; x < 16; ++x) {
+                    t.Cb(x, y) = static_cast<uint8_t>(x < 8 ? 90 : 90 + c.chromaStep);
+                    t.Cr(x, y) = static_cast<uint8_t>(x < 8 ? 150 : 150 - c.chromaStep);
+                }
+            }
+            t.f.pictureType = PictureType::I;
+            for (uint32_t n = 0; n < 2; ++n) t.f.macroblocks[n].mbType = kIntraMbType;
+            t.f.macroblocks[0].qp = c.leftQp;
+            t.f.macroblocks[1].qp = c.rightQp;
+            return t;
+        };
+        test::TestFrame filtered = picture();
+        FilterPicture(filtered.f, PictureHeader{});
+        test::TestFrame expected = picture();
+        FilterLumaEdgeVPlain(&expected.Y(16, 0), expected.f.lumaPitch, 2, 2,
+                             LoopFilterThresholds(c.lumaEdgeQp, 0, 0));
+        FilterChromaEdgeVPlain(&expected.Cb(8, 0), &expected.Cr(8, 0), expected.f.chromaPitch, 2, 2,
+                               LoopFilterThresholds(c.chromaEdgeQp, 0, 0));
+        EXPECT_EQ(filtered.LumaBuffer(), expected.LumaBuffer()) << c.leftQp << " " << c.rightQp;
+        EXPECT_EQ(filtered.CbBuffer(), expected.CbBuffer()) << c.leftQp << " " << c.rightQp;
+        EXPECT_EQ(filtered.CrBuffer(), expected.CrBuffer()) << c.leftQp << " " << c.rightQp;
+    }
+}
 
 // A picture of random steps between macroblocks with mixed QPs and slices.
 test::TestFrame Patchwork(uint32_t seed) {

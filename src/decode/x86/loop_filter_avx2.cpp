@@ -41,6 +41,26 @@ inline uint32_t Halves(const uint8_t (&a)[2], const uint8_t (&b)[2]) {
     return a[0] | a[1] << 8 | b[0] << 16 | static_cast<uint32_t>(b[1]) << 24;
 }
 
+// The thresholds of two edges, the low lane's and the high lane's: an outer
+// edge of the macroblock and an inner one need not share them.
+struct LaneThresholds {
+    __m256i alpha, beta, small;  // bytes; small = (alpha >> 2) + 2
+    __m256i c;                   // 16-bit lanes, as the normal filter widens them
+};
+
+inline __m256i LanePair8(int low, int high) {
+    return _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi8(static_cast<char>(low))),
+                                   _mm_set1_epi8(static_cast<char>(high)), 1);
+}
+
+inline LaneThresholds ThresholdsOf(const EdgeThresholds& low, const EdgeThresholds& high) {
+    return {
+        LanePair8(low.alpha, high.alpha), LanePair8(low.beta, high.beta),
+        LanePair8((low.alpha >> 2) + 2, (high.alpha >> 2) + 2),
+        _mm256_inserti128_si256(_mm256_castsi128_si256(_mm_set1_epi16(static_cast<int16_t>(low.c))),
+                                _mm_set1_epi16(static_cast<int16_t>(high.c)), 1)};
+}
+
 inline __m256i AbsDiff(__m256i a, __m256i b) {
     return _mm256_or_si256(_mm256_subs_epu8(a, b), _mm256_subs_epu8(b, a));
 }
@@ -65,9 +85,9 @@ struct Normal16 {
 
 // The normal filter on 16-bit lanes: the new p1, p0, q0, q1 before clipping
 // to bytes (the caller's unsigned pack clips).
-inline Normal16 NormalFilter16(const __m256i (&w)[6], const EdgeThresholds& t) {
+inline Normal16 NormalFilter16(const __m256i (&w)[6], const LaneThresholds& t) {
     const __m256i p2 = w[0], p1 = w[1], p0 = w[2], q0 = w[3], q1 = w[4], q2 = w[5];
-    const __m256i c = _mm256_set1_epi16(static_cast<int16_t>(t.c));
+    const __m256i c = t.c;
     const __m256i minusC = _mm256_sub_epi16(_mm256_setzero_si256(), c);
     const __m256i four = _mm256_set1_epi16(4);
     const __m256i zero = _mm256_setzero_si256();
@@ -94,11 +114,11 @@ inline Normal16 NormalFilter16(const __m256i (&w)[6], const EdgeThresholds& t) {
 
 // Filters p1, p0, q0 and q1 of both edges in place.
 [[gnu::always_inline]] inline void FilterAcross(Across& s, const LaneStrengths& st,
-                                                const EdgeThresholds& t) {
-    const __m256i beta = Bytes(t.beta);
+                                                const LaneThresholds& t) {
+    const __m256i beta = t.beta;
     const __m256i dpq = AbsDiff(s.p0, s.q0);
     const __m256i off = _mm256_or_si256(
-        AtLeast(dpq, Bytes(t.alpha)),
+        AtLeast(dpq, t.alpha),
         _mm256_or_si256(AtLeast(AbsDiff(s.q0, s.q1), beta), AtLeast(AbsDiff(s.p1, s.p0), beta)));
     const __m256i notFlatP = AtLeast(AbsDiff(s.p0, s.p2), beta);
     const __m256i notFlatQ = AtLeast(AbsDiff(s.q0, s.q2), beta);
@@ -106,7 +126,7 @@ inline Normal16 NormalFilter16(const __m256i (&w)[6], const EdgeThresholds& t) {
 
     if (st.anyStrong) {
         const __m256i lanes = _mm256_andnot_si256(off, st.strong);
-        const __m256i big = AtLeast(dpq, Bytes((t.alpha >> 2) + 2));
+        const __m256i big = AtLeast(dpq, t.small);
         const __m256i weakP = _mm256_or_si256(big, notFlatP);
         const __m256i weakQ = _mm256_or_si256(big, notFlatQ);
         const __m256i mid = FloorAverage(s.p0, s.q0);
@@ -157,7 +177,7 @@ inline void Store4(uint8_t* p, __m128i v) {
 // x + 4 .. x + 11 to the high lane; the lanes are transposed as the SSE2
 // kernel transposes one edge, into one vector per column of both edges.
 void FilterVerticalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st,
-                         const EdgeThresholds& t) {
+                         const LaneThresholds& t) {
     auto row = [&](int r) {
         return _mm256_permute4x64_epi64(_mm256_castsi128_si256(Load16(mb + r * pitch - 4)), 0x50);
     };
@@ -205,7 +225,7 @@ void FilterVerticalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st,
 
 // Both horizontal edges: rows around y = 0 in the low lane, around y = 8 in the high one.
 void FilterHorizontalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st,
-                           const EdgeThresholds& t) {
+                           const LaneThresholds& t) {
     auto rows = [&](int i) {
         return _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(mb + i * pitch)),
                                        Load16(mb + (i + 8) * pitch), 1);
@@ -220,12 +240,12 @@ void FilterHorizontalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st
 }
 
 void FilterLumaMacroblockAvx2(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
-                              EdgeThresholds t) {
+                              const MacroblockEdgeThresholds& t) {
     if (const uint32_t v = Halves(bs.left, bs.innerV)) {
-        FilterVerticalEdges(mb, pitch, StrengthsOf(v), t);
+        FilterVerticalEdges(mb, pitch, StrengthsOf(v), ThresholdsOf(t.left, t.inner));
     }
     if (const uint32_t h = Halves(bs.top, bs.innerH)) {
-        FilterHorizontalEdges(mb, pitch, StrengthsOf(h), t);
+        FilterHorizontalEdges(mb, pitch, StrengthsOf(h), ThresholdsOf(t.top, t.inner));
     }
 }
 

@@ -231,26 +231,26 @@ void FilterLumaEdgeH(uint8_t* edge, ptrdiff_t pitch, const uint8_t (&bs)[2],
 }
 
 void FilterLumaMacroblockSse2(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
-                              EdgeThresholds t) {
-    FilterLumaEdgeV(mb, pitch, bs.left, t);
-    FilterLumaEdgeV(mb + 8, pitch, bs.innerV, t);
-    FilterLumaEdgeH(mb, pitch, bs.top, t);
-    FilterLumaEdgeH(mb + 8 * pitch, pitch, bs.innerH, t);
+                              const MacroblockEdgeThresholds& t) {
+    FilterLumaEdgeV(mb, pitch, bs.left, t.left);
+    FilterLumaEdgeV(mb + 8, pitch, bs.innerV, t.inner);
+    FilterLumaEdgeH(mb, pitch, bs.top, t.top);
+    FilterLumaEdgeH(mb + 8 * pitch, pitch, bs.innerH, t.inner);
 }
 
 // Cb and Cr together. Vertical edge: rows 0..7 are Cb, 8..15 Cr. Horizontal
 // edge: Cb in the low eight lanes, Cr in the high eight.
 void FilterChromaMacroblockSse2(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch,
-                                MacroblockEdgeStrengths bs, EdgeThresholds t) {
+                                MacroblockEdgeStrengths bs, const MacroblockEdgeThresholds& t) {
     if (bs.left[0] | bs.left[1]) {
-        FilterColumns<false>(cb, cr, pitch, ChromaStrengths(bs.left), t);
+        FilterColumns<false>(cb, cr, pitch, ChromaStrengths(bs.left), t.left);
     }
     if (!(bs.top[0] | bs.top[1])) return;
     auto rows = [&](int i) {
         return _mm_unpacklo_epi64(Load8(cb + i * pitch), Load8(cr + i * pitch));
     };
     Across s = {rows(-3), rows(-2), rows(-1), rows(0), rows(1), rows(2)};
-    FilterAcross<false>(s, ChromaStrengths(bs.top), t);
+    FilterAcross<false>(s, ChromaStrengths(bs.top), t.top);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(cb - pitch), s.p0);
     _mm_storel_epi64(reinterpret_cast<__m128i*>(cr - pitch), _mm_unpackhi_epi64(s.p0, s.p0));
     _mm_storel_epi64(reinterpret_cast<__m128i*>(cb), s.q0);
