@@ -290,8 +290,8 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
 }
 
 // The B macroblock layer and the macroblock's reconstruction.
-void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
-                       const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SliceState& slice,
+                       SkipRun& skipRun, MacroblockInfo& mb) {
     const PictureHeader& picture = pic.ctx.picture;
     MacroblockBuffers& buffers = pic.ctx.mb;
     if (pic.colocatedUsable) {
@@ -299,7 +299,7 @@ void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
         PrefetchRecord(pic.backward.macroblocks, mbY * pic.frame.mbWidth + mbX + kRecordsAhead,
                        total);
     }
-    BeginInterMacroblock(mb, picture, slice.number);
+    BeginInterMacroblock(mb, slice);
     const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
     if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {
         const uint32_t cbpIndex = codedType - kBIntraMbType;
@@ -316,7 +316,7 @@ void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
     } else {
         ReadBInterSyntax(br, picture, codedType, mb);
         mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
-        ReadQpAndCoefficients(br, picture, slice.header, false, mb, buffers);
+        ReadQpAndCoefficients(br, picture, slice, false, mb, buffers);
         InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
     }
     const int mbx = static_cast<int>(mbX);
@@ -331,12 +331,12 @@ int DecodeBPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
                    const DecodedFrame& backward, const DecodedFrame& forward) {
     frame.pictureType = PictureType::B;
     BPicture pic = StartBPicture(ctx, frame, backward, forward);
-    WalkInterPicture(ctx, br, frame,
-                     [&](uint32_t mbX, uint32_t mbY, const SliceState& slice, SkipRun& skipRun,
-                         MacroblockInfo& mb) {
-                         DecodeBMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
-                         return true;
-                     });
+    WalkInterPicture(
+        ctx, br, frame,
+        [&](uint32_t mbX, uint32_t mbY, SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+            DecodeBMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
+            return true;
+        });
     return 0;
 }
 

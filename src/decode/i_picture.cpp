@@ -10,7 +10,7 @@ namespace {
 // Decodes the macroblocks of row mbY. Returns false when the unit's data ran
 // out, after filling the macroblocks it did not reach.
 bool DecodeRow(DecoderContext& ctx, BitReader& br, DecodedFrame& frame, uint32_t mbY,
-               const SliceState& slice) {
+               SliceState& slice) {
     MacroblockBuffers& buffers = ctx.mb;
     MacroblockInfo* row = frame.macroblocks + mbY * frame.mbWidth;
     for (uint32_t mbX = 0; mbX < frame.mbWidth; ++mbX) {
@@ -31,7 +31,7 @@ bool DecodeRow(DecoderContext& ctx, BitReader& br, DecodedFrame& frame, uint32_t
 
 int DecodeIPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
     frame.pictureType = PictureType::I;
-    SliceState slice;
+    SliceState slice(ctx.picture);
     StartPictureBuffers(ctx.mb);
     uint32_t filteredRows = 0;
     for (uint32_t mbY = 0; mbY < frame.mbHeight; ++mbY) {

@@ -46,19 +46,14 @@ class SkipRun {
 };
 
 // Clears the record of a macroblock of a P or B picture and sets what every
-// macroblock has before its syntax: the picture's QP and its slice.
-void BeginInterMacroblock(MacroblockInfo& mb, const PictureHeader& picture, int32_t sliceNumber);
-
-// mb_qp_delta (only when a block is coded and the QP is not fixed) and the
-// coefficients of the coded blocks, into the cleared buffers.
-void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, const SliceHeader& slice,
-                           bool intra, MacroblockInfo& mb, MacroblockBuffers& buffers);
+// macroblock has before its syntax: the slice's running QP and its slice.
+void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice);
 
 // An intra macroblock of a P or B picture, after its type: modes, the coded
 // block pattern of row `cbpIndex` of the intra column (row 0 when the index is
 // 64 or more), QP and coefficients, then the reconstruction of an I macroblock.
 void DecodeIntraMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame,
-                           uint32_t mbX, uint32_t mbY, const SliceState& slice, uint32_t cbpIndex,
+                           uint32_t mbX, uint32_t mbY, SliceState& slice, uint32_t cbpIndex,
                            MacroblockInfo& mb, MacroblockBuffers& buffers);
 
 // Records of the pictures in the queue are cold by the time a later picture
@@ -87,7 +82,7 @@ template <typename DecodeMacroblock>
 bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
                       DecodeMacroblock&& decode) {
     MacroblockBuffers& buffers = ctx.mb;
-    SliceState slice;
+    SliceState slice(ctx.picture);
     SkipRun skipRun;
     StartPictureBuffers(buffers);
     const uint32_t total = frame.mbWidth * frame.mbHeight;

@@ -107,16 +107,14 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
 }
 
 void DecodeIMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame, uint32_t mbX,
-                       uint32_t mbY, const SliceState& slice, MacroblockInfo& mb,
+                       uint32_t mbY, SliceState& slice, MacroblockInfo& mb,
                        MacroblockBuffers& buffers) {
     mb = MacroblockInfo{};
     mb.mbType = kIntraMbType;
-    mb.qp = static_cast<int32_t>(ctx.picture.picture_qp & 63);
     mb.sliceNumber = slice.number;
     ReadIntraModes(br, frame, mbX, mbY, slice.firstRow, ctx.sequence.chroma_format, mb);
     mb.cbp = static_cast<int32_t>(ReadCbp(br, true));
-    ReadResidualCoefficients(br, static_cast<uint32_t>(mb.cbp), true,
-                             ScanOrder(ctx.picture.picture_structure), buffers);
+    ReadQpAndCoefficients(br, ctx.picture, slice, true, mb, buffers);
 }
 
 }  // namespace avs

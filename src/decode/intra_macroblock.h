@@ -36,9 +36,9 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
                                 MacroblockBuffers& buffers);
 
 // The I-picture macroblock layer: initialises the record, reads modes,
-// coded block pattern and coefficients (into the cleared buffers).
+// coded block pattern, QP and coefficients (into the cleared buffers).
 void DecodeIMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame, uint32_t mbX,
-                       uint32_t mbY, const SliceState& slice, MacroblockInfo& mb,
+                       uint32_t mbY, SliceState& slice, MacroblockInfo& mb,
                        MacroblockBuffers& buffers);
 
 }  // namespace avs

@@ -97,11 +97,11 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
 
 // The P macroblock layer and the macroblock's reconstruction. False when a
 // partition selects a missing reference.
-bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
-                       const SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SliceState& slice,
+                       SkipRun& skipRun, MacroblockInfo& mb) {
     const PictureHeader& picture = pic.ctx.picture;
     MacroblockBuffers& buffers = pic.ctx.mb;
-    BeginInterMacroblock(mb, picture, slice.number);
+    BeginInterMacroblock(mb, slice);
     const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
     if (codedType >= kIntraMbType - 1 && codedType != SkipRun::kSkipped) {
         const uint32_t cbpIndex = codedType - (kIntraMbType - 1);
@@ -128,7 +128,7 @@ bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
         mb.mvd[1][p] = br.ReadSe();
     }
     mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
-    ReadQpAndCoefficients(br, picture, slice.header, false, mb, buffers);
+    ReadQpAndCoefficients(br, picture, slice, false, mb, buffers);
     InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
     return ReconstructPInter(pic, mbX, mbY, mb, buffers);
 }
@@ -138,12 +138,11 @@ bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
 int DecodePPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
     frame.pictureType = PictureType::P;
     PPicture pic = StartPPicture(ctx, frame);
-    const bool complete =
-        WalkInterPicture(ctx, br, frame,
-                         [&](uint32_t mbX, uint32_t mbY, const SliceState& slice, SkipRun& skipRun,
-                             MacroblockInfo& mb) {
-                             return DecodePMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
-                         });
+    const bool complete = WalkInterPicture(
+        ctx, br, frame,
+        [&](uint32_t mbX, uint32_t mbY, SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
+            return DecodePMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
+        });
     return complete ? 0 : -1;
 }
 

@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cstring>
 
+#include "decode/coefficients.h"
+#include "decode/dequant_tables.h"
 #include "platform/kernel_table.h"
 
 namespace avs {
@@ -42,6 +44,13 @@ void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uin
     buffers.dcOnly = dcOnly;
 }
 
+void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, SliceState& slice,
+                           bool intra, MacroblockInfo& mb, MacroblockBuffers& buffers) {
+    ReadQpDelta(br, picture, slice, mb);
+    ReadResidualCoefficients(br, static_cast<uint32_t>(mb.cbp), intra,
+                             ScanOrder(picture.picture_structure), buffers);
+}
+
 namespace {
 
 inline void TransformBlock(int16_t* block, bool dcOnly, int qp, DequantIdctFn transform) {
@@ -60,8 +69,9 @@ void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp) 
     for (uint32_t k = 0; k < 4; ++k) {
         if (cbp & (1u << k)) TransformBlock(buffers.luma[k], dcOnly & (1u << k), qp, transform);
     }
-    if (cbp & 0x10) TransformBlock(buffers.cb, dcOnly & 0x10, qp, transform);
-    if (cbp & 0x20) TransformBlock(buffers.cr, dcOnly & 0x20, qp, transform);
+    const int chromaQp = ChromaQp(qp);
+    if (cbp & 0x10) TransformBlock(buffers.cb, dcOnly & 0x10, chromaQp, transform);
+    if (cbp & 0x20) TransformBlock(buffers.cr, dcOnly & 0x20, chromaQp, transform);
     // Used up: coefficients that reach the buffers another way never meet a stale mask.
     buffers.dcOnly = 0;
 }

@@ -6,6 +6,7 @@
 
 #include "bitstream/bit_reader.h"
 #include "decode/macroblock.h"
+#include "decode/slice.h"
 
 namespace avs {
 
@@ -26,8 +27,12 @@ void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp);
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
                               MacroblockBuffers& buffers);
 
-// Dequantises and transforms the coded blocks with the macroblock's QP (Cb and
-// Cr included). Uncoded blocks are zero and stay zero. Blocks noted as DC-only
+// The macroblock's QP (ReadQpDelta), then its coefficients as above.
+void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, SliceState& slice,
+                           bool intra, MacroblockInfo& mb, MacroblockBuffers& buffers);
+
+// Dequantises and transforms the coded blocks: luma with the macroblock's QP,
+// Cb and Cr with its chroma QP. Uncoded blocks are zero and stay zero. Blocks noted as DC-only
 // are filled with their one value instead of being transformed.
 void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp);
 

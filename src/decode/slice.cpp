@@ -1,5 +1,6 @@
 #include "decode/slice.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "decode/intra_prediction.h"
@@ -36,7 +37,19 @@ bool StartSliceAtRow(BitReader& br, const DecoderContext& ctx, const DecodedFram
                      mbY * frame.mbWidth, slice.header);
     ++slice.number;
     slice.firstRow = mbY;
+    const PictureHeader& picture = ctx.picture;
+    slice.qp =
+        SliceState::QpOf(picture.fixed_picture_qp ? picture.picture_qp : slice.header.slice_qp);
     return true;
+}
+
+void ReadQpDelta(BitReader& br, const PictureHeader& picture, SliceState& slice,
+                 MacroblockInfo& mb) {
+    if (mb.cbp != 0 && picture.fixed_picture_qp == 0 && slice.header.fixed_slice_qp == 0) {
+        mb.qpDelta = br.ReadSe();
+        slice.qp = static_cast<int32_t>(std::clamp<int64_t>(int64_t{slice.qp} + mb.qpDelta, 0, 63));
+    }
+    mb.qp = slice.qp;
 }
 
 void FillUnreachedMacroblocks(DecodedFrame& frame, uint32_t first, int32_t qp,

@@ -107,6 +107,33 @@ TEST(InverseTransform, ButterflyEqualsMatrixProduct) {
     }
 }
 
+// Cb and Cr are dequantised with the chroma QP of the macroblock's QP (the
+// same up to 41, then 42 at 42 and 43, up to 51 at 63); luma with the QP
+// itself. Blocks noted as DC-only follow the same rule.
+TEST(InverseTransform, ChromaBlocksTakeTheChromaQp) {
+    FillKernelTable();
+    Block dcOnly{};
+    dcOnly[0] = 37;
+    Block full = dcOnly;
+    full[9] = -5;
+    const int cases[][2] = {{41, 41}, {42, 42}, {43, 42}, {63, 51}};
+    for (const auto& [qp, chromaQp] : cases) {
+        ASSERT_EQ(ChromaQp(qp), chromaQp);
+        for (const Block* b : {&dcOnly, &full}) {
+            MacroblockBuffers buffers;
+            ClearResidual(buffers);
+            for (int16_t* block : {buffers.luma[0], buffers.cb, buffers.cr})
+                std::copy(b->begin(), b->end(), block);
+            buffers.dcOnly = b == &dcOnly ? 0x31 : 0;
+            InverseTransformResidual(buffers, 0x31, qp);
+            const Block luma = Transformed(*b, qp), chroma = Transformed(*b, chromaQp);
+            EXPECT_TRUE(std::equal(luma.begin(), luma.end(), buffers.luma[0])) << qp;
+            EXPECT_TRUE(std::equal(chroma.begin(), chroma.end(), buffers.cb)) << qp;
+            EXPECT_TRUE(std::equal(chroma.begin(), chroma.end(), buffers.cr)) << qp;
+        }
+    }
+}
+
 // Coefficients that reach the buffers without ReadResidualCoefficients are
 // transformed in full, whatever an earlier macroblock noted as DC-only.
 TEST(InverseTransform, NoStaleDcOnlyMask) {

@@ -106,7 +106,7 @@ TEST_P(SliceStarts, AreFoundAtTheirOwnRowWithinTheSearch) {
     BitReader br(unit.data(), c.codeByte + 8);
     br.pos = c.readerBit;
     TestFrame t(16, 16 * 12);
-    SliceState slice;
+    SliceState slice(ctx->picture);
     EXPECT_EQ(StartSliceAtRow(br, *ctx, t.f, c.row, slice), c.found);
     EXPECT_EQ(br.pos, c.found ? 8 * c.codeByte + 32 : c.readerBit);
     EXPECT_EQ(slice.number, c.found ? 1 : 0);

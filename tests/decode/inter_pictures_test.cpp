@@ -8,6 +8,7 @@
 
 #include "decode/inter_picture.h"
 #include "decode/pictures.h"
+#include "decode/test_frame.h"
 #include "platform/kernel_table.h"
 #include "support/bit_writer.h"
 
@@ -209,36 +210,44 @@ TEST_F(InterPicture, BidirectionalBlocksWithoutResidualAverageTheReferences) {
     DeleteFrame(b);
 }
 
-TEST(QpChange, IsRelativeToThePictureAndClampedTo0To63) {
-    struct Case {
-        uint32_t pictureQp;
-        uint32_t fixedSliceQp;
-        int32_t delta;
-        int32_t qp;
+// The QP runs from macroblock to macroblock: each slice restarts it at its
+// own QP, every mb_qp_delta moves it (clamped to 0..63), and macroblocks
+// without a coded block, or in a slice whose QP is fixed, keep it.
+TEST_F(InterPicture, QpRunsThroughSlicesFromEachSliceQp) {
+    ctx->picture.fixed_picture_qp = 0;
+    BitWriter w;
+    const auto slice = [&](uint8_t row, uint32_t fixedSliceQp, uint32_t sliceQp) {
+        w.AlignWithZeros().Bytes({0, 0, 1, row}).Bit(fixedSliceQp).Bits(sliceQp, 6).Bit(0);
     };
-    const Case cases[] = {{60, 0, 100, 63}, {10, 0, -100, 0}, {30, 0, -4, 26}, {30, 1, 0, 30}};
-    for (const Case& c : cases) {
-        PictureHeader picture{};
-        picture.picture_qp = c.pictureQp;
-        picture.picture_structure = 1;
-        SliceHeader slice = SliceHeader::Defaults();
-        slice.fixed_slice_qp = c.fixedSliceQp;
-        BitWriter w;
-        if (c.fixedSliceQp == 0) w.Se(c.delta);
-        w.ExpGolomb(0, 2);  // Cb: (run 0, +1)
-        w.Ue(0);            // end of block
-        const auto unit = w.Unit();
-        BitReader br(unit.data(), w.ByteCount());
+    slice(0, 0, 40);
+    w.Se(5).Se(30).Se(-100).Se(7);
+    slice(1, 0, 20);
+    w.Se(3);
+    slice(2, 1, 50);
+    const auto unit = w.Unit();
+    BitReader br(unit.data(), w.ByteCount());
+    test::TestFrame t(16, 48);
+    SliceState state(ctx->picture);
+    const auto next = [&](int32_t cbp) {
         MacroblockInfo mb{};
-        BeginInterMacroblock(mb, picture, 0);
-        mb.cbp = 0x10;
-        auto buffers = std::make_unique<MacroblockBuffers>();
-        ClearResidual(*buffers);
-        ReadQpAndCoefficients(br, picture, slice, false, mb, *buffers);
-        EXPECT_EQ(mb.qp, c.qp) << c.pictureQp << " " << c.delta;
-        EXPECT_EQ(br.pos, w.BitCount());
-        EXPECT_EQ(buffers->cb[0], 1);
-    }
+        BeginInterMacroblock(mb, state);
+        mb.cbp = cbp;
+        ReadQpDelta(br, ctx->picture, state, mb);
+        return mb.qp;
+    };
+    EXPECT_EQ(next(0), 30) << "before any slice header: the picture's QP";
+    ASSERT_TRUE(StartSliceAtRow(br, *ctx, t.f, 0, state));
+    EXPECT_EQ(next(0), 40);
+    EXPECT_EQ(next(1), 45);
+    EXPECT_EQ(next(0), 45);
+    EXPECT_EQ(next(0x20), 63) << "45 + 30, clamped";
+    EXPECT_EQ(next(1), 0) << "63 - 100, clamped";
+    EXPECT_EQ(next(1), 7);
+    ASSERT_TRUE(StartSliceAtRow(br, *ctx, t.f, 1, state));
+    EXPECT_EQ(next(1), 23) << "from the new slice's QP, not from 7 or the picture's";
+    ASSERT_TRUE(StartSliceAtRow(br, *ctx, t.f, 2, state));
+    EXPECT_EQ(next(1), 50) << "a fixed slice QP reads no delta";
+    EXPECT_EQ(br.pos, w.BitCount());
 }
 
 }  // namespace
