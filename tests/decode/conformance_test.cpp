@@ -59,6 +59,10 @@ INSTANTIATE_TEST_SUITE_P(
         Stream{"vectors/ipb_sd_gop12.avs", true}, Stream{"vectors/ipb_cif_q39.avs", true},
         Stream{"vectors/ipb_720p.avs", true}, Stream{"vectors/ipb_cif_slices.avs", true},
         Stream{"vectors/ipb_sd_slices.avs", true}, Stream{"vectors/ipb_330x186.avs", true},
+        Stream{"vectors/fq44_ip_cif.avs", true}, Stream{"vectors/fq56_i_qcif.avs", true},
+        Stream{"vectors/fq44_ipb_cif_ratios.avs", true}, Stream{"vectors/rc_i_qcif.avs", true},
+        Stream{"vectors/rc_ipb_cif.avs", true}, Stream{"vectors/vbv_ip_cif.avs", true},
+        Stream{"vectors/vbv_ipb_qcif_le41.avs", true},
         Stream{"vectors/final/f_i_qcif.final.avs", true},
         Stream{"vectors/final/f_ipb_cif.final.avs", true}),
     Name);
