@@ -6,8 +6,8 @@
 #include <random>
 #include <vector>
 
+#include "decode/kernel_table.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
 
 namespace {
 

@@ -79,10 +79,10 @@ void ConvertPicture(AvsDecoder* d, uintptr_t argument) {
     const auto pitch = static_cast<int32_t>(GetWord(d, DecoderParam::ConvertPitch));
     const uint32_t fourcc = GetWord(d, DecoderParam::ConvertFourcc);  // 0 for other layouts
     const uint8_t* source = GetPictureBuffer(d);
-    const DecoderContext& ctx = *d->context;
+    const PictureBuffer& picture = d->context->decoding.frames.picture;
     // A buffer that holds a picture of another size than the sequence's is not read.
-    const bool otherSize = ctx.pictureBufferWidth != 0 && ctx.pictureBufferHeight != 0 &&
-                           (ctx.pictureBufferWidth != width || ctx.pictureBufferHeight != height);
+    const bool otherSize = picture.width != 0 && picture.height != 0 &&
+                           (picture.width != width || picture.height != height);
     if (fourcc == 0 || source == nullptr || argument == 0 || otherSize) return;
     DeliverToBuffer(reinterpret_cast<uint8_t*>(argument), source, width, height, fourcc, pitch);
 }
@@ -92,10 +92,10 @@ void ConvertPictureTo(AvsDecoder* d, uintptr_t argument) {
     const uint8_t* source = GetPictureBuffer(d);
     if (source == nullptr || argument == 0) return;
     const auto& out = *reinterpret_cast<const OutputPicture*>(argument);
-    const DecoderContext& ctx = *d->context;
+    const PictureBuffer& picture = d->context->decoding.frames.picture;
     // The descriptor must not ask for more rows or columns than the buffer holds.
-    if ((ctx.pictureBufferWidth != 0 && out.width > ctx.pictureBufferWidth) ||
-        (ctx.pictureBufferHeight != 0 && out.height > ctx.pictureBufferHeight)) {
+    if ((picture.width != 0 && out.width > picture.width) ||
+        (picture.height != 0 && out.height > picture.height)) {
         return;
     }
     DeliverPicture(out, source, static_cast<uint32_t>(out.fourcc));
@@ -123,7 +123,7 @@ static uint32_t AVSDEC_CALL FeedOp(AVS_Video_stream* stream, const uint8_t* data
     uint32_t remaining = length;
     for (;;) {
         uint32_t taken = 0;
-        const uint32_t heldBefore = d->context->heldCount;
+        const uint32_t heldBefore = d->context->input.count;
         const int32_t r = d->ops.Parse(d, data, remaining, &taken);
         if (taken > remaining) taken = remaining;
         data += taken;
@@ -144,7 +144,7 @@ static uint32_t AVSDEC_CALL FeedOp(AVS_Video_stream* stream, const uint8_t* data
         }
         if (remaining == 0) return length - remaining;
         // A unit that stays held without taking input would repeat forever.
-        if (taken == 0 && d->context->heldCount == heldBefore && heldBefore != 0) {
+        if (taken == 0 && d->context->input.count == heldBefore && heldBefore != 0) {
             return length - remaining;
         }
     }
@@ -189,7 +189,6 @@ static uint32_t AVSDEC_CALL ControlOp(AVS_Video_stream* stream, uintptr_t /*rese
 static void AVSDEC_CALL TeardownOp(AVS_Video_stream* stream) noexcept {
     if (stream == nullptr || stream->Private == nullptr) return;
     auto* priv = static_cast<avs::StreamPrivate*>(stream->Private);
-    avs::DestroyDecoder(priv->decoder);
     avs::DeleteDecoder(priv->decoder);
     std::free(priv);
     stream->Private = nullptr;
@@ -202,7 +201,6 @@ AVSDEC_API AVS_Video_stream* AVSDEC_CALL open_AVS_Video_stream(void) {
     AvsDecoder* d = priv != nullptr ? avs::CreateDecoder() : nullptr;
     // Without its 8 MB input buffer the decoder could never take a byte.
     if (d == nullptr || d->ops.Init(d) == 0) {
-        avs::DestroyDecoder(d);
         avs::DeleteDecoder(d);
         std::free(priv);
         std::free(stream);

@@ -1,5 +1,7 @@
 #include "bitstream/headers.h"
 
+#include "bitstream/start_codes.h"
+
 namespace avs {
 namespace {
 
@@ -168,6 +170,33 @@ void ParseSliceHeader(BitReader& br, const SequenceHeader& seq, const PictureHea
         slice.chroma_shift[i] = br.ReadBits(8);
     }
     slice.mb_weighting_flag = br.ReadBits(8);
+}
+
+int32_t ReadUnitHeader(BitReader& br, StreamHeaders& headers) {
+    br.pos = 0;
+    const uint32_t code = br.ReadBits(32);
+    headers.lastStartCode = static_cast<int32_t>(code);
+    if ((code >> 8) != 1) return -1;
+    switch (static_cast<uint8_t>(code)) {
+        case kIPictureCode:
+            ParseIPictureHeader(br, headers.sequence, headers.picture);
+            return 0;
+        case kPbPictureCode:
+            ParsePbPictureHeader(br, headers.sequence, headers.picture);
+            return 0;
+        case kSequenceHeaderCode:
+            ParseSequenceHeader(br, headers.sequence);
+            headers.lastStartCode = -1;  // tells the driver no picture was read
+            return 0;
+        case kSequenceEndCode:
+            return 1;
+        case kUserDataCode:
+        case kExtensionCode:
+        case kVideoEditCode:
+            return 0;
+        default:
+            return -1;
+    }
 }
 
 }  // namespace avs

@@ -76,6 +76,20 @@ struct SliceHeader {
     }
 };
 
+// The headers in force: the sequence's, and the last picture's.
+struct StreamHeaders {
+    SequenceHeader sequence{};  // profile_id 0: no sequence header read yet
+    PictureHeader picture{};
+    // The start code of the last unit read (0x1B3, say); -1 when there was
+    // none or the last unit was a sequence header.
+    int32_t lastStartCode = -1;
+};
+
+// Reads a unit's start code and the header it introduces. Returns 0 (a header
+// was read, or the unit carries nothing to decode), 1 (a sequence end) or -1
+// (a start code no unit begins with).
+int32_t ReadUnitHeader(BitReader& br, StreamHeaders& headers);
+
 // Parsers. Each starts at bit 32 of the unit (just after its start code)
 // and leaves the reader just after the last field it read.
 void ParseSequenceHeader(BitReader& br, SequenceHeader& seq);

@@ -64,18 +64,13 @@ struct ScanResult {
     uint32_t b;  // payload length (complete) or payload bytes kept (incomplete)
 };
 
-void SetStatus(DecoderContext& ctx, uint32_t word, const char* text) {
-    ctx.statusWord = word;
-    SetStatusText(ctx, text);
-}
-
 // The sequence fields from the bytes after a B0 value byte, before the unit
 // is complete, so the host can read the picture size early.
-void QuickSequenceHeader(DecoderContext& ctx, const uint8_t* bytes) {
+void QuickSequenceHeader(SequenceHeader& sequence, const uint8_t* bytes) {
     uint8_t unit[4 + kQuickSequenceBytes + kUnitPadding] = {0, 0, 1, kSequenceHeaderCode};
     std::memcpy(unit + 4, bytes, kQuickSequenceBytes);
     BitReader br(unit, 4 + kQuickSequenceBytes);
-    ParseSequenceHeader(br, ctx.sequence);
+    ParseSequenceHeader(br, sequence);
 }
 
 // One pass over the `total` bytes at `d`. `held` bytes were held before this
@@ -83,8 +78,8 @@ void QuickSequenceHeader(DecoderContext& ctx, const uint8_t* bytes) {
 // four bytes were all held has been searched for the unit end already. With
 // `more` set, further input can be copied in, and the scan stops with
 // NeedMore instead of giving a result that more bytes could change.
-ScanResult ScanUnit(DecoderContext& ctx, const uint8_t* d, uint32_t total, uint32_t held,
-                    bool more) {
+ScanResult ScanUnit(StreamStatus& status, SequenceHeader& sequence, const uint8_t* d,
+                    uint32_t total, uint32_t held, bool more) {
     const uint32_t s = FindStartCode(d, 0, total, [](uint8_t) { return true; });
     if (s == total) return {more ? Scan::NeedMore : Scan::NoPrefix, total - 3, 0};
 
@@ -99,45 +94,44 @@ ScanResult ScanUnit(DecoderContext& ctx, const uint8_t* d, uint32_t total, uint3
         UnitEnd end{};
         switch (v) {
             case kSequenceEndCode:
-                SetStatus(ctx, kStatusSequenceEnd, "User data saccesfully read");
+                status.Set(kStatusSequenceEnd, "User data saccesfully read");
                 return {Scan::Complete, a, 0};
             case kSequenceHeaderCode:
                 if (total - a >= kQuickSequenceBytes) {
-                    QuickSequenceHeader(ctx, d + a);
+                    QuickSequenceHeader(sequence, d + a);
                 } else if (more) {
                     return {Scan::NeedMore, a, 0};
                 }
-                SetStatus(ctx, kStatusHeaderRead, "Sequence header succesfully read");
+                status.Set(kStatusHeaderRead, "Sequence header succesfully read");
                 end = FindUnitEnd(d, a, from, total, keep);
-                if (end.found) SetStatus(ctx, kStatusUnitHeld, "Sequence header succesfully read");
+                if (end.found) status.Set(kStatusUnitHeld, "Sequence header succesfully read");
                 break;
             case kIPictureCode:
-                SetStatus(ctx, kStatusHeaderRead, "I-frame header succesfully read");
+                status.Set(kStatusHeaderRead, "I-frame header succesfully read");
                 end = FindUnitEnd(d, a, from, total, keep);
-                if (end.found) SetStatus(ctx, kStatusUnitHeld, "I-frame succesfully read");
+                if (end.found) status.Set(kStatusUnitHeld, "I-frame succesfully read");
                 break;
             case kPbPictureCode:
-                SetStatus(ctx, kStatusHeaderRead, "PB-frame header succesfully read");
+                status.Set(kStatusHeaderRead, "PB-frame header succesfully read");
                 end = FindUnitEnd(d, a, from, total, keep);
-                if (end.found) SetStatus(ctx, kStatusUnitHeld, "PB-frame succesfully read");
+                if (end.found) status.Set(kStatusUnitHeld, "PB-frame succesfully read");
                 break;
             case kUserDataCode:
             case kExtensionCode: {
                 // Passed over: the scan goes on with the unit that follows.
                 const bool user = v == kUserDataCode;
-                if (!user) SetStatus(ctx, kStatusHeaderRead, "Extension header saccesfully read");
+                if (!user) status.Set(kStatusHeaderRead, "Extension header saccesfully read");
                 end = FindUnitEnd(d, a, from, total, keep);
                 if (!end.found) break;
-                SetStatus(
-                    ctx, kStatusUnitHeld,
-                    user ? "User data header succesfully read" : "Extension saccesfully read");
+                status.Set(kStatusUnitHeld, user ? "User data header succesfully read"
+                                                 : "Extension saccesfully read");
                 a += end.length + 3;
                 from = 0;
                 keep = 0;
                 continue;
             }
             default:
-                SetStatus(ctx, kStatusBadStartCode, "Wrong stream: can't find startcode");
+                status.Set(kStatusBadStartCode, "Wrong stream: can't find startcode");
                 return {Scan::Rejected, a, 0};
         }
         if (end.found) return {Scan::Complete, a, end.length};
@@ -152,12 +146,21 @@ uint32_t TakenUpTo(uint32_t end, uint32_t held) {
 
 }  // namespace
 
-int32_t Parse(DecoderContext& ctx, const uint8_t* data, uint32_t count, uint32_t* taken) {
+bool HeldInput::Reset() {
+    count = 0;
+    if (buffer != nullptr) return true;
+    buffer.reset(static_cast<uint8_t*>(AlignedAlloc(kInputBufferSize + kUnitPadding)));
+    if (buffer == nullptr) return false;
+    std::memset(buffer.get() + kInputBufferSize, 0, kUnitPadding);
+    return true;
+}
+
+int32_t Parse(HeldInput& input, const uint8_t* data, uint32_t count, uint32_t* taken,
+              StreamStatus& status, SequenceHeader& sequence) {
     *taken = 0;
-    uint8_t* const buf = ctx.inputBuffer;
+    uint8_t* const buf = input.buffer.get();
     if (buf == nullptr) return 0;
-    ctx.readPos = buf;  // the held run always starts at the buffer start
-    const uint32_t held = ctx.heldCount;
+    const uint32_t held = input.count;
     const uint32_t room = kInputBufferSize - held;
     const uint32_t available = data == nullptr ? 0 : std::min(count, room);
 
@@ -168,7 +171,7 @@ int32_t Parse(DecoderContext& ctx, const uint8_t* data, uint32_t count, uint32_t
     ScanResult scan{};
     for (;;) {
         const bool more = copied < available;
-        scan = ScanUnit(ctx, buf, held + copied, held, more);
+        scan = ScanUnit(status, sequence, buf, held + copied, held, more);
         if (scan.kind != Scan::NeedMore) break;
         const uint32_t step = std::min(available - copied, std::max(copied, kFirstCopyStep));
         std::memcpy(buf + held + copied, data + copied, step);
@@ -177,7 +180,7 @@ int32_t Parse(DecoderContext& ctx, const uint8_t* data, uint32_t count, uint32_t
 
     switch (scan.kind) {
         case Scan::Rejected:
-            ctx.heldCount = 0;
+            input.count = 0;
             *taken = TakenUpTo(scan.a, held);
             return -1;
         case Scan::Complete:
@@ -186,7 +189,7 @@ int32_t Parse(DecoderContext& ctx, const uint8_t* data, uint32_t count, uint32_t
             const uint32_t start = scan.a - 4;
             const uint32_t length = 4 + scan.b;
             if (start > 0) std::memmove(buf, buf + start, length);
-            ctx.heldCount = length;
+            input.count = length;
             *taken = TakenUpTo(scan.a + scan.b, held);
             return scan.kind == Scan::Complete ? 1 : 0;
         }
@@ -196,49 +199,11 @@ int32_t Parse(DecoderContext& ctx, const uint8_t* data, uint32_t count, uint32_t
             const uint32_t passed = std::max(scan.a, held);
             const uint32_t keep = std::min(passed, 4u);
             std::memmove(buf, buf + passed - keep, keep);
-            ctx.heldCount = keep;
+            input.count = keep;
             *taken = passed - held;
             return 0;
         }
     }
-}
-
-int32_t ReadUnitHeader(DecoderContext& ctx, BitReader& br) {
-    br.pos = 0;
-    const uint32_t code = br.ReadBits(32);
-    ctx.lastStartCode = static_cast<int32_t>(code);
-    if ((code >> 8) != 1) return -1;
-    switch (static_cast<uint8_t>(code)) {
-        case kIPictureCode:
-            ParseIPictureHeader(br, ctx.sequence, ctx.picture);
-            return 0;
-        case kPbPictureCode:
-            ParsePbPictureHeader(br, ctx.sequence, ctx.picture);
-            return 0;
-        case kSequenceHeaderCode:
-            ParseSequenceHeader(br, ctx.sequence);
-            ctx.mbWidth = (ctx.sequence.horizontal_size + 15) / 16;
-            ctx.mbHeight = (ctx.sequence.vertical_size + 15) / 16;
-            ctx.lastStartCode = -1;  // tells the driver no picture was read
-            return 0;
-        case kSequenceEndCode:
-            return 1;
-        case kUserDataCode:
-        case kExtensionCode:
-        case kVideoEditCode:
-            return 0;
-        default:
-            return -1;
-    }
-}
-
-bool IsSliceStart(const BitReader& br, uint32_t p) {
-    const uint64_t byte = (static_cast<uint64_t>(p) + 7) >> 3;
-    if (byte > br.limit) return false;  // only zero padding lies there
-    const uint8_t* q = br.data + byte;
-    const uint32_t v = static_cast<uint32_t>(q[0]) << 24 | static_cast<uint32_t>(q[1]) << 16 |
-                       static_cast<uint32_t>(q[2]) << 8 | q[3];
-    return v >= 0x100 && v < 0x1B0;
 }
 
 }  // namespace avs

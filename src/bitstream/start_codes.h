@@ -4,8 +4,10 @@
 
 #include <cstdint>
 
-#include "api/decoder.h"
 #include "bitstream/bit_reader.h"
+#include "bitstream/headers.h"
+#include "bitstream/status.h"
+#include "platform/aligned_alloc.h"
 
 namespace avs {
 
@@ -17,18 +19,32 @@ inline constexpr uint8_t kIPictureCode = 0xB3;
 inline constexpr uint8_t kExtensionCode = 0xB5;
 inline constexpr uint8_t kPbPictureCode = 0xB6;
 inline constexpr uint8_t kVideoEditCode = 0xB7;
-inline constexpr uint8_t kLastSliceCode = 0xAF;
 
-// Appends input, scans for one complete unit. Returns 1 (a unit is held from
-// readPos, heldCount bytes), 0 (more input needed) or -1 (a start code that is
-// not accepted). *taken receives the number of input bytes taken.
-int32_t Parse(DecoderContext& ctx, const uint8_t* data, uint32_t count, uint32_t* taken);
+// The longest unit (with the start code after it) that can be collected.
+inline constexpr uint32_t kInputBufferSize = 0x800000;
 
-// Reads the unit's start code and header for the decode driver: 0 header read
-// (or a unit that carries nothing to decode), 1 sequence end, -1 unknown code.
-int32_t ReadUnitHeader(DecoderContext& ctx, BitReader& br);
+// The bytes held between pieces: the unit being collected, from its start
+// code on, or the last few bytes passed over, which may begin a start code.
+// They always start at the buffer's start.
+struct HeldInput {
+    // kInputBufferSize bytes and kUnitPadding zero bytes behind them, so a
+    // unit that ends at the buffer's end still has its padding. Null when
+    // memory ran out: then nothing can be taken.
+    AlignedPtr<uint8_t> buffer;
+    uint32_t count = 0;
 
-// True when the four bytes at the byte position p/8 rounded up form a slice start code.
-bool IsSliceStart(const BitReader& br, uint32_t p);
+    // Drops what is held, taking the buffer first if there is none yet;
+    // false when memory runs out.
+    bool Reset();
+    const uint8_t* Unit() const { return buffer.get(); }
+};
+
+// Appends input and scans for one complete unit. Returns 1 (a unit is held:
+// input.Unit(), input.count bytes), 0 (more input needed) or -1 (a start code
+// that is not accepted). *taken receives the number of input bytes taken.
+// Every start code met sets the status; a sequence header's fields are read
+// into `sequence` as soon as its first bytes are held.
+int32_t Parse(HeldInput& input, const uint8_t* data, uint32_t count, uint32_t* taken,
+              StreamStatus& status, SequenceHeader& sequence);
 
 }  // namespace avs

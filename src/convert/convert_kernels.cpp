@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "frames/sample.h"
 #include "platform/cpu_features.h"
+#include "platform/sample.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include "convert/x86/convert_x86.h"

@@ -51,7 +51,7 @@ int PartitionCount(int shape) {
 }
 
 struct BPicture {
-    DecoderContext& ctx;
+    PictureState& state;
     DecodedFrame& frame;
     const DecodedFrame& backward;
     const DecodedFrame& forward;
@@ -62,9 +62,10 @@ struct BPicture {
     ReferencePrefetcher prefetch[2];  // forward, backward
 };
 
-BPicture StartBPicture(DecoderContext& ctx, DecodedFrame& frame, const DecodedFrame& backward,
+BPicture StartBPicture(PictureState& state, const DecodedFrame& backward,
                        const DecodedFrame& forward) {
-    BPicture pic{ctx, frame, backward, forward, {}, {}, false, {}};
+    DecodedFrame& frame = state.frame;
+    BPicture pic{state, frame, backward, forward, {}, {}, false, {}};
     pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
                           static_cast<int>(frame.mbHeight)};
     const int32_t forwardStep = DistanceDelta(frame.pictureDistance, forward.pictureDistance);
@@ -87,8 +88,8 @@ void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type
     if (type == kB8x8) {
         mb.partitionShape = kShape8x8;
         for (int b = 0; b < 4; ++b) {
-            mb.subMbType[b] = static_cast<int32_t>(br.ReadBits(2));
-            mb.blockPredDir[b] = mb.subMbType[b] - 1;  // 0 direct, 1 F, 2 B, 3 S
+            // mb_part_type: 0 direct, 1 forward, 2 backward, 3 symmetric.
+            mb.blockPredDir[b] = static_cast<int32_t>(br.ReadBits(2)) - 1;
             if (mb.blockPredDir[b] != kDirDirect) {
                 direction[partitions] = static_cast<int8_t>(mb.blockPredDir[b]);
                 blocks[partitions++] = static_cast<uint8_t>(1u << b);
@@ -107,7 +108,6 @@ void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type
             }
         }
     }
-    mb.motionPartitionCount = partitions;
     if (picture.picture_structure == 0 && picture.picture_reference_flag == 0) {
         for (int p = 0; p < partitions; ++p) mb.refIdx[p] = static_cast<int32_t>(br.ReadBit());
     }
@@ -290,33 +290,32 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
 }
 
 // The B macroblock layer and the macroblock's reconstruction.
-void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SliceState& slice,
-                       SkipRun& skipRun, MacroblockInfo& mb) {
-    const PictureHeader& picture = pic.ctx.picture;
-    MacroblockBuffers& buffers = pic.ctx.mb;
+void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SkipRun& skipRun,
+                       MacroblockInfo& mb) {
+    const PictureHeader& picture = pic.state.header;
+    MacroblockBuffers& buffers = pic.state.buffers;
     if (pic.colocatedUsable) {
         const uint32_t total = pic.frame.mbWidth * pic.frame.mbHeight;
         PrefetchRecord(pic.backward.macroblocks, mbY * pic.frame.mbWidth + mbX + kRecordsAhead,
                        total);
     }
-    BeginInterMacroblock(mb, slice);
+    BeginInterMacroblock(mb, pic.state.slice);
     const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
     if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {
         const uint32_t cbpIndex = codedType - kBIntraMbType;
         // Indices of 64 and more all give row 0: the type is kept bounded.
         mb.mbType = kBIntraMbType + static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
-        DecodeIntraMacroblock(br, pic.ctx, pic.frame, mbX, mbY, slice, cbpIndex, mb, buffers);
+        DecodeIntraMacroblock(pic.state, br, mbX, mbY, cbpIndex, mb);
         return;
     }
     MarkInterBlocks(pic.frame, mbX, mbY);
     if (codedType == SkipRun::kSkipped) {
         mb.mbType = kBDirect16x16;
-        mb.skipped = 1;
         for (int32_t& dir : mb.blockPredDir) dir = kDirDirect;
     } else {
         ReadBInterSyntax(br, picture, codedType, mb);
         mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
-        ReadQpAndCoefficients(br, picture, slice, false, mb, buffers);
+        ReadQpAndCoefficients(br, picture, pic.state.slice, false, mb, buffers);
         InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
     }
     const int mbx = static_cast<int>(mbX);
@@ -327,17 +326,14 @@ void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
 
 }  // namespace
 
-int DecodeBPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
-                   const DecodedFrame& backward, const DecodedFrame& forward) {
-    frame.pictureType = PictureType::B;
-    BPicture pic = StartBPicture(ctx, frame, backward, forward);
-    WalkInterPicture(
-        ctx, br, frame,
-        [&](uint32_t mbX, uint32_t mbY, SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
-            DecodeBMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
-            return true;
-        });
-    return 0;
+void DecodeBPicture(PictureState& state, BitReader& br, const DecodedFrame& backward,
+                    const DecodedFrame& forward) {
+    BPicture pic = StartBPicture(state, backward, forward);
+    WalkInterPicture(state, PictureType::B, br,
+                     [&](uint32_t mbX, uint32_t mbY, SkipRun& skipRun, MacroblockInfo& mb) {
+                         DecodeBMacroblock(pic, br, mbX, mbY, skipRun, mb);
+                         return true;
+                     });
 }
 
 }  // namespace avs

@@ -1,9 +1,9 @@
 #include "decode/block_kernels.h"
 
 #include "decode/dequant_tables.h"
-#include "frames/sample.h"
+#include "decode/kernel_table.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
+#include "platform/sample.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include "decode/x86/block_kernels_x86.h"

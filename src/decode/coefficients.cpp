@@ -1,8 +1,8 @@
 #include "decode/coefficients.h"
 
 #include "decode/coefficient_loop.h"
+#include "decode/kernel_table.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include "decode/x86/coefficients_x86.h"

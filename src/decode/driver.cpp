@@ -1,12 +1,10 @@
 #include "decode/driver.h"
 
-#include <cstdlib>
 #include <cstring>
 
 #include "bitstream/start_codes.h"
 #include "decode/pictures.h"
 #include "frames/delivery.h"
-#include "frames/frame_queue.h"
 
 namespace avs {
 namespace {
@@ -21,144 +19,144 @@ bool SameSize(const DecodedFrame& a, const DecodedFrame& b) {
 
 // Copies `frame` into the picture buffer and raises the delivery flag.
 // Returns kDelivered, or 0 when the picture buffer could not be had.
-int32_t Deliver(DecoderContext& ctx, DecodedFrame& frame) {
-    if (ctx.convertPitch == 0) ctx.convertPitch = OutputPitch(frame.width, ctx.outputFourcc);
+int32_t Deliver(DecodingState& state, DecodedFrame& frame) {
+    if (state.convertPitch == 0) state.convertPitch = OutputPitch(frame.width, state.outputFourcc);
+    PictureBuffer& picture = state.frames.picture;
     // A buffer known to hold another size is taken anew (a host's buffer of
     // unknown size is trusted to fit).
-    const bool otherSize = ctx.pictureBufferWidth != 0 && (ctx.pictureBufferWidth != frame.width ||
-                                                           ctx.pictureBufferHeight != frame.height);
-    if (otherSize) {
-        std::free(ctx.pictureBuffer);
-        ctx.pictureBuffer = nullptr;
+    if (picture.width != 0 && (picture.width != frame.width || picture.height != frame.height)) {
+        picture.Release();
     }
-    if (DeliverFrame(frame, &ctx.pictureBuffer) != 0) return 0;
+    if (DeliverFrame(frame, &picture.data) != 0) return 0;
     frame.delivered = 1;
-    ctx.pictureBufferWidth = frame.width;
-    ctx.pictureBufferHeight = frame.height;
-    ctx.deliveryFlag = kDelivered;
+    picture.width = frame.width;
+    picture.height = frame.height;
+    state.deliveryFlag = kDelivered;
     return kDelivered;
 }
 
 // A sequence end (or a unit the driver does not know) hands out the newest
 // reference picture, whether or not it was delivered before, so the last
 // picture in display order reaches the host.
-int32_t FlushNewest(DecoderContext& ctx) {
-    DecodedFrame* newest = ctx.queue.LastFrame();
-    return newest != nullptr ? Deliver(ctx, *newest) : 0;
+int32_t FlushNewest(DecodingState& state) {
+    DecodedFrame* newest = state.frames.queue.LastFrame();
+    return newest != nullptr ? Deliver(state, *newest) : 0;
 }
 
 // After a sequence header: pictures of another size cannot serve as
 // references or fit the picture buffer, and pictures already flushed by a
 // sequence end must not delay the new sequence's reordering.
-void StartSequence(DecoderContext& ctx) {
-    const SequenceHeader& seq = ctx.sequence;
-    const DecodedFrame* newest = ctx.queue.LastFrame();
+void StartSequence(DecodingState& state) {
+    const SequenceHeader& seq = state.headers.sequence;
+    FrameStore& frames = state.frames;
+    const DecodedFrame* newest = frames.queue.LastFrame();
     const bool queueOtherSize = newest != nullptr && (newest->width != seq.horizontal_size ||
                                                       newest->height != seq.vertical_size);
-    const bool bufferOtherSize =
-        ctx.pictureBuffer != nullptr && (ctx.pictureBufferWidth != seq.horizontal_size ||
-                                         ctx.pictureBufferHeight != seq.vertical_size);
-    if (queueOtherSize || ctx.queueFlushed) ctx.queue.ReleaseAll();
-    ctx.queueFlushed = false;
+    PictureBuffer& picture = frames.picture;
+    const bool bufferOtherSize = picture.data != nullptr && (picture.width != seq.horizontal_size ||
+                                                             picture.height != seq.vertical_size);
+    if (queueOtherSize || state.queueFlushed) frames.queue.ReleaseAll();
+    state.queueFlushed = false;
     if (bufferOtherSize) {
-        std::free(ctx.pictureBuffer);
-        ctx.pictureBuffer = nullptr;
         // The default pitch follows the new width; a host's own pitch stays.
-        if (ctx.convertPitch == OutputPitch(ctx.pictureBufferWidth, ctx.outputFourcc)) {
-            ctx.convertPitch = 0;
+        if (state.convertPitch == OutputPitch(picture.width, state.outputFourcc)) {
+            state.convertPitch = 0;
         }
-        ctx.pictureBufferWidth = 0;
-        ctx.pictureBufferHeight = 0;
+        picture.Release();
     }
-}
-
-void PictureDone(DecoderContext& ctx, const char* text, const BitReader& br) {
-    SetStatusText(ctx, text);
-    ++ctx.picturesDecoded;
-    ctx.lastPictureBytes = br.pos / 8;
 }
 
 // Delivery after a reference picture: the oldest reference not yet shown is
 // next in display order, once a second reference exists.
-int32_t DeliverInDisplayOrder(DecoderContext& ctx) {
-    if (ctx.queue.count <= 1) return 0;
-    DecodedFrame* next = ctx.queue.FirstUndelivered();
-    return next != nullptr ? Deliver(ctx, *next) : 0;
+int32_t DeliverInDisplayOrder(DecodingState& state) {
+    const FrameQueue& queue = state.frames.queue;
+    if (queue.count <= 1) return 0;
+    DecodedFrame* next = queue.FirstUndelivered();
+    return next != nullptr ? Deliver(state, *next) : 0;
 }
 
 // An I or P picture: a new newest entry of the queue. Returns the decode
 // result; kResultNoMemory leaves the unit held for another try.
-int32_t DecodeReferencePicture(DecoderContext& ctx, BitReader& br, bool intra) {
-    const SequenceHeader& seq = ctx.sequence;
+int32_t DecodeReferencePicture(DecodingState& state, StreamStatus& status, BitReader& br,
+                               bool intra) {
+    const SequenceHeader& seq = state.headers.sequence;
+    FrameQueue& queue = state.frames.queue;
     DecodedFrame* frame =
-        ctx.queue.PushFrame(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
+        queue.PushFrame(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
     if (frame == nullptr) return kResultNoMemory;
-    frame->pictureDistance = ctx.picture.picture_distance;
+    frame->pictureDistance = state.headers.picture.picture_distance;
+    PictureState pic(state.headers, *frame);
     if (intra) {
-        if (ctx.queue.count > 2) ctx.queue.PopFront();
-        DecodeIPicture(ctx, br, *frame);
+        if (queue.count > 2) queue.PopFront();
+        DecodeIPicture(pic, br);
         ExtendBorders(*frame);
-        PictureDone(ctx, "I-frame succesfully decoded", br);
+        status.SetText("I-frame succesfully decoded");
         return kResultIPicture;
     }
-    if (ctx.queue.count > 4) ctx.queue.PopFront();
-    // Later B pictures' direct mode needs the distances of this picture's references.
+    if (queue.count > 4) queue.PopFront();
+    // References of this picture's size; later B pictures' direct mode needs
+    // their distances.
+    const DecodedFrame* refs[2] = {};
     for (int32_t k = 0; k < 2; ++k) {
-        const DecodedFrame* ref = ctx.queue.FrameAt(ctx.queue.count - 2 - k);
+        const DecodedFrame* ref = queue.FrameAt(queue.count - 2 - k);
+        if (ref != nullptr && SameSize(*ref, *frame)) refs[k] = ref;
         frame->refDistance[k] = ref != nullptr ? ref->pictureDistance : frame->pictureDistance;
     }
-    if (DecodePPicture(ctx, br, *frame) == -1) {
-        ctx.queue.RemoveAt(ctx.queue.count - 1);
+    if (!DecodePPicture(pic, br, refs)) {
+        queue.RemoveAt(queue.count - 1);
         return -kResultPPicture;  // dropped: the caller reports it without delivery
     }
     ExtendBorders(*frame);
-    PictureDone(ctx, "P-frame succesfully decoded", br);
-    ctx.forwardDistance = frame->pictureDistance;
+    status.SetText("P-frame succesfully decoded");
     return kResultPPicture;
 }
 
 // A B picture: decoded between the two newest references and delivered at
 // once; it is never kept.
-int32_t DecodeBidirectionalPicture(DecoderContext& ctx, BitReader& br) {
-    const SequenceHeader& seq = ctx.sequence;
-    if (ctx.queue.count > 4) ctx.queue.PopFront();
-    const DecodedFrame* forward = ctx.queue.FrameAt(ctx.queue.count - 2);
-    const DecodedFrame* backward = ctx.queue.FrameAt(ctx.queue.count - 1);
+int32_t DecodeBidirectionalPicture(DecodingState& state, StreamStatus& status, BitReader& br) {
+    const SequenceHeader& seq = state.headers.sequence;
+    FrameStore& frames = state.frames;
+    FrameQueue& queue = frames.queue;
+    if (queue.count > 4) queue.PopFront();
+    const DecodedFrame* forward = queue.FrameAt(queue.count - 2);
+    const DecodedFrame* backward = queue.FrameAt(queue.count - 1);
     const bool usable = forward != nullptr && backward != nullptr &&
                         SameSize(*forward, *backward) && backward->width == seq.horizontal_size &&
                         backward->height == seq.vertical_size;
     if (!usable) return -kResultBPicture;
     DecodedFrame* frame =
-        ctx.framePool.Take(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
+        frames.pool.Take(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
     if (frame == nullptr) return kResultNoMemory;
-    frame->pictureDistance = ctx.picture.picture_distance;
-    frame->pictureType = PictureType::B;
-    ctx.forwardDistance = forward->pictureDistance;
-    ctx.backwardDistance = backward->pictureDistance;
-    DecodeBPicture(ctx, br, *frame, *backward, *forward);
-    PictureDone(ctx, "B-frame succesfully decoded", br);
-    const int32_t result = kResultBPicture | Deliver(ctx, *frame);
-    ctx.framePool.Give(frame);
-    ctx.statusWord = kStatusBPicture;
+    frame->pictureDistance = state.headers.picture.picture_distance;
+    {
+        PictureState pic(state.headers, *frame);
+        DecodeBPicture(pic, br, *backward, *forward);
+    }
+    status.SetText("B-frame succesfully decoded");
+    const int32_t result = kResultBPicture | Deliver(state, *frame);
+    frames.pool.Give(frame);
+    status.word = kStatusBPicture;
     return result;
 }
 
 // A picture unit after a sequence header; the reader stands after its header.
 // Negative results other than kResultNoMemory are pictures that were dropped
 // (their kind negated): they deliver nothing.
-int32_t DecodePicture(DecoderContext& ctx, BitReader& br) {
-    const SequenceHeader& seq = ctx.sequence;
+int32_t DecodePicture(DecodingState& state, StreamStatus& status, BitReader& br) {
+    const SequenceHeader& seq = state.headers.sequence;
     // Pictures of a size or chroma format that is not decoded are dropped,
     // not kept for another try as a picture that found no memory is.
     if (!FrameFormatSupported(seq.horizontal_size, seq.vertical_size, seq.chroma_format)) {
         return kResultNothing;
     }
-    if (ctx.lastStartCode == (0x100 | kIPictureCode)) return DecodeReferencePicture(ctx, br, true);
-    switch (ctx.picture.picture_coding_type) {
+    if (state.headers.lastStartCode == (0x100 | kIPictureCode)) {
+        return DecodeReferencePicture(state, status, br, true);
+    }
+    switch (state.headers.picture.picture_coding_type) {
         case 1:
-            return DecodeReferencePicture(ctx, br, false);
+            return DecodeReferencePicture(state, status, br, false);
         case 2:
-            return DecodeBidirectionalPicture(ctx, br);
+            return DecodeBidirectionalPicture(state, status, br);
         default:
             return kResultNothing;  // coding types 0 and 3 are not pictures we know
     }
@@ -166,54 +164,42 @@ int32_t DecodePicture(DecoderContext& ctx, BitReader& br) {
 
 }  // namespace
 
-int32_t DecodeUnit(DecoderContext& ctx, uint8_t* unit, uint32_t length) {
+int32_t DecodeUnit(DecodingState& state, StreamStatus& status, uint8_t* unit, uint32_t length) {
     // The bytes after the unit are the next unit's start code, which the host
     // presents again; zeroing them makes the unit read the same whatever the
     // chunking, and keeps every read inside the allocation.
     std::memset(unit + length, 0, kUnitPadding);
-    // EndOfStream decodes its own bytes and leaves the held unit alone.
-    const bool held = unit == ctx.readPos;
-    const auto dropHeldUnit = [&] {
-        if (held) ctx.heldCount = 0;
-    };
-
     BitReader br(unit, length);
-    const int32_t h = ReadUnitHeader(ctx, br);
+    const int32_t h = ReadUnitHeader(br, state.headers);
     int32_t result = kResultNothing;
     if (h == 0) {
-        if (ctx.lastStartCode == -1) {  // a sequence header: the status stays "unit held"
-            StartSequence(ctx);
-            dropHeldUnit();
+        const int32_t code = state.headers.lastStartCode;
+        if (code == -1) {  // a sequence header: the status stays "unit held"
+            StartSequence(state);
             return kResultNothing;
         }
-        if (IsPictureCode(ctx.lastStartCode)) {
-            if (ctx.sequence.profile_id == 0) {
-                SetStatusText(ctx, "No sequence header exists");
-                ctx.statusWord = kStatusNoSequence;
-                dropHeldUnit();
+        if (IsPictureCode(code)) {
+            if (state.headers.sequence.profile_id == 0) {
+                status.Set(kStatusNoSequence, "No sequence header exists");
                 return kResultNothing;
             }
-            result = DecodePicture(ctx, br);
-            // A picture whose frame could not be allocated stays held and
-            // is decoded again by the next Decode.
+            result = DecodePicture(state, status, br);
             if (result == kResultNoMemory) return result;
-            dropHeldUnit();
             if (result < 0) {  // dropped without delivery
-                ctx.statusWord = kStatusIdle;
+                status.word = kStatusIdle;
                 return -result;
             }
             if (result == kResultBPicture || result == (kResultBPicture | kDelivered)) {
                 return result;  // the status word stays "B picture"
             }
-            if (result != kResultNothing) result |= DeliverInDisplayOrder(ctx);
+            if (result != kResultNothing) result |= DeliverInDisplayOrder(state);
         }
         // Other units carry nothing to decode.
     } else {
-        result = h | FlushNewest(ctx);
-        if (h == kResultSequenceEnd) ctx.queueFlushed = true;
+        result = h | FlushNewest(state);
+        if (h == kResultSequenceEnd) state.queueFlushed = true;
     }
-    dropHeldUnit();
-    ctx.statusWord = kStatusIdle;
+    status.word = kStatusIdle;
     return result;
 }
 

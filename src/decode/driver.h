@@ -1,9 +1,12 @@
-// The decode driver: one complete unit becomes decoder state or a picture.
+// The decode driver: one complete unit becomes stream state or a picture.
 #pragma once
 
 #include <cstdint>
 
-#include "api/decoder.h"
+#include "bitstream/headers.h"
+#include "bitstream/status.h"
+#include "convert/output_layout.h"
+#include "frames/frame_store.h"
 
 namespace avs {
 
@@ -14,9 +17,26 @@ inline constexpr int32_t kResultIPicture = 2;
 inline constexpr int32_t kResultPPicture = 3;
 inline constexpr int32_t kResultBPicture = 4;
 inline constexpr int32_t kResultNoMemory = -1;
+// The delivery flag: a picture was copied into the picture buffer.
+inline constexpr uint32_t kDelivered = 0x1000000;
 
-// Decodes `unit` (length bytes, followed by kUnitPadding writable bytes that the
-// driver zeroes before reading). Delivers into ctx.pictureBuffer.
-int32_t DecodeUnit(DecoderContext& ctx, uint8_t* unit, uint32_t length);
+// What the driver keeps from one unit to the next.
+struct DecodingState {
+    StreamHeaders headers;
+    FrameStore frames;
+    // The layout the host converts to, and the pitch of conversions into one
+    // buffer: 0 until the host sets one or the first delivery sets the
+    // layout's default.
+    uint32_t outputFourcc = kFourccYV12;
+    int32_t convertPitch = 0;
+    uint32_t deliveryFlag = 0;  // kDelivered from a delivery until the host fetches the picture
+    // A sequence end flushed the queue; the next sequence header empties it.
+    bool queueFlushed = false;
+};
+
+// Decodes `unit` (length bytes, followed by kUnitPadding writable bytes that
+// the driver zeroes before reading) and delivers into state.frames.picture.
+// kResultNoMemory means the unit should be decoded again later.
+int32_t DecodeUnit(DecodingState& state, StreamStatus& status, uint8_t* unit, uint32_t length);
 
 }  // namespace avs

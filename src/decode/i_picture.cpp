@@ -9,18 +9,19 @@ namespace {
 
 // Decodes the macroblocks of row mbY. Returns false when the unit's data ran
 // out, after filling the macroblocks it did not reach.
-bool DecodeRow(DecoderContext& ctx, BitReader& br, DecodedFrame& frame, uint32_t mbY,
-               SliceState& slice) {
-    MacroblockBuffers& buffers = ctx.mb;
+bool DecodeRow(PictureState& pic, BitReader& br, uint32_t mbY) {
+    DecodedFrame& frame = pic.frame;
+    MacroblockBuffers& buffers = pic.buffers;
     MacroblockInfo* row = frame.macroblocks + mbY * frame.mbWidth;
     for (uint32_t mbX = 0; mbX < frame.mbWidth; ++mbX) {
         MacroblockInfo& mb = row[mbX];
-        DecodeIMacroblock(br, ctx, frame, mbX, mbY, slice, mb, buffers);
+        DecodeIMacroblock(pic, br, mbX, mbY, mb);
         InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
-        ReconstructIntraMacroblock(frame, mbX, mbY, slice.firstRow, mb, buffers);
+        ReconstructIntraMacroblock(frame, mbX, mbY, pic.slice.firstRow, mb, buffers);
         ClearCodedResidual(buffers, static_cast<uint32_t>(mb.cbp));
         if (PastUnitEnd(br)) {
-            FillUnreachedMacroblocks(frame, mbY * frame.mbWidth + mbX + 1, mb.qp, slice.number);
+            FillUnreachedMacroblocks(frame, PictureType::I, mbY * frame.mbWidth + mbX + 1, mb.qp,
+                                     pic.slice.number);
             return false;
         }
     }
@@ -29,23 +30,20 @@ bool DecodeRow(DecoderContext& ctx, BitReader& br, DecodedFrame& frame, uint32_t
 
 }  // namespace
 
-int DecodeIPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
-    frame.pictureType = PictureType::I;
-    SliceState slice(ctx.picture);
-    StartPictureBuffers(ctx.mb);
+void DecodeIPicture(PictureState& pic, BitReader& br) {
+    DecodedFrame& frame = pic.frame;
     uint32_t filteredRows = 0;
     for (uint32_t mbY = 0; mbY < frame.mbHeight; ++mbY) {
         // The loop filter trails decoding by a row, while the row's samples
         // are still in the cache.
         if (mbY >= 2) {
-            FilterRows(frame, ctx.picture, filteredRows, mbY - 1);
+            FilterRows(frame, pic.header, filteredRows, mbY - 1);
             filteredRows = mbY - 1;
         }
-        StartSliceAtRow(br, ctx, frame, mbY, slice);
-        if (!DecodeRow(ctx, br, frame, mbY, slice)) break;
+        StartSliceAtRow(br, pic.sequence, pic.header, frame, mbY, pic.slice);
+        if (!DecodeRow(pic, br, mbY)) break;
     }
-    FilterRows(frame, ctx.picture, filteredRows, frame.mbHeight);
-    return 0;
+    FilterRows(frame, pic.header, filteredRows, frame.mbHeight);
 }
 
 }  // namespace avs

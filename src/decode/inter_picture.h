@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "api/decoder.h"
 #include "bitstream/bit_reader.h"
 #include "decode/loop_filter.h"
 #include "decode/macroblock.h"
+#include "decode/pictures.h"
 #include "decode/residual.h"
 #include "decode/slice.h"
 #include "frames/frame.h"
@@ -52,9 +52,8 @@ void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice);
 // An intra macroblock of a P or B picture, after its type: modes, the coded
 // block pattern of row `cbpIndex` of the intra column (row 0 when the index is
 // 64 or more), QP and coefficients, then the reconstruction of an I macroblock.
-void DecodeIntraMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame,
-                           uint32_t mbX, uint32_t mbY, SliceState& slice, uint32_t cbpIndex,
-                           MacroblockInfo& mb, MacroblockBuffers& buffers);
+void DecodeIntraMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                           uint32_t cbpIndex, MacroblockInfo& mb);
 
 // Records of the pictures in the queue are cold by the time a later picture
 // writes or reads them: they are fetched this many macroblocks ahead.
@@ -69,7 +68,7 @@ inline void PrefetchRecord(const MacroblockInfo* records, uint32_t index, uint32
 }
 
 // Walks the macroblocks of a P or B picture in raster order and filters the
-// picture. `decode(mbX, mbY, slice, skipRun, record)` parses and reconstructs
+// picture. `decode(mbX, mbY, skipRun, record)` parses and reconstructs
 // one macroblock from the cleared buffers; false stops the picture at once
 // (the picture is dropped, partly filtered) and makes the result false.
 //
@@ -79,32 +78,34 @@ inline void PrefetchRecord(const MacroblockInfo* records, uint32_t index, uint32
 // row above them, and filtering a row reads and writes only that row and the
 // bottom of the row above.
 template <typename DecodeMacroblock>
-bool WalkInterPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
+bool WalkInterPicture(PictureState& pic, PictureType type, BitReader& br,
                       DecodeMacroblock&& decode) {
-    MacroblockBuffers& buffers = ctx.mb;
-    SliceState slice(ctx.picture);
+    DecodedFrame& frame = pic.frame;
+    MacroblockBuffers& buffers = pic.buffers;
+    SliceState& slice = pic.slice;
     SkipRun skipRun;
-    StartPictureBuffers(buffers);
     const uint32_t total = frame.mbWidth * frame.mbHeight;
     uint32_t filtered = 0;  // rows above this one are filtered
     for (uint32_t n = 0; n < total; ++n) {
         const uint32_t mbX = n % frame.mbWidth;
         const uint32_t mbY = n / frame.mbWidth;
-        if (mbX == 0 && StartSliceAtRow(br, ctx, frame, mbY, slice)) skipRun.Reset();
+        if (mbX == 0 && StartSliceAtRow(br, pic.sequence, pic.header, frame, mbY, slice)) {
+            skipRun.Reset();
+        }
         MacroblockInfo& mb = frame.macroblocks[n];
         PrefetchRecord(frame.macroblocks, n + kRecordsAhead, total);
-        if (!decode(mbX, mbY, slice, skipRun, mb)) return false;
+        if (!decode(mbX, mbY, skipRun, mb)) return false;
         ClearCodedResidual(buffers, static_cast<uint32_t>(mb.cbp));
         if (PastUnitEnd(br)) {
-            FillUnreachedMacroblocks(frame, n + 1, mb.qp, slice.number);
+            FillUnreachedMacroblocks(frame, type, n + 1, mb.qp, slice.number);
             break;
         }
         if (mbX + 1 == frame.mbWidth && mbY > 0) {
-            FilterRows(frame, ctx.picture, mbY - 1, mbY);
+            FilterRows(frame, pic.header, mbY - 1, mbY);
             filtered = mbY;
         }
     }
-    FilterRows(frame, ctx.picture, filtered, frame.mbHeight);
+    FilterRows(frame, pic.header, filtered, frame.mbHeight);
     return true;
 }
 

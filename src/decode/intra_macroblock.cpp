@@ -5,8 +5,8 @@
 
 #include "decode/coefficients.h"
 #include "decode/intra_prediction.h"
+#include "decode/kernel_table.h"
 #include "decode/residual.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
@@ -39,7 +39,6 @@ void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t m
         bits <<= length;
         used += length;
         decoded[k] = DecodedLumaMode(PredictedLumaMode(up, left), flag, coded);
-        mb.predModeFlag[k] = static_cast<int32_t>(flag);
         mb.lumaPredMode[k] = decoded[k];
     };
     read(0, above[0], modes[-1]);
@@ -52,9 +51,7 @@ void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t m
     modes[stride + 1] = decoded[3];
     br.SkipBits(used);
     mb.chromaPredMode = static_cast<int32_t>(std::min(br.ReadUe(), kChromaModeLimit));
-    if (chromaFormat == 2) {
-        mb.chromaPredMode422 = static_cast<int32_t>(std::min(br.ReadUe(), kChromaModeLimit));
-    }
+    if (chromaFormat == 2) br.ReadUe();  // the 4:2:2 chroma mode: 4:2:0 is decoded
 }
 
 void MarkInterBlocks(DecodedFrame& frame, uint32_t mbX, uint32_t mbY) {
@@ -106,15 +103,14 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
     kernels.StoreChromaBlock(cr, chromaPitch, buffers.crPred, buffers.cr, (mb.cbp >> 5) & 1);
 }
 
-void DecodeIMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame, uint32_t mbX,
-                       uint32_t mbY, SliceState& slice, MacroblockInfo& mb,
-                       MacroblockBuffers& buffers) {
+void DecodeIMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                       MacroblockInfo& mb) {
     mb = MacroblockInfo{};
     mb.mbType = kIntraMbType;
-    mb.sliceNumber = slice.number;
-    ReadIntraModes(br, frame, mbX, mbY, slice.firstRow, ctx.sequence.chroma_format, mb);
+    mb.sliceNumber = pic.slice.number;
+    ReadIntraModes(br, pic.frame, mbX, mbY, pic.slice.firstRow, pic.sequence.chroma_format, mb);
     mb.cbp = static_cast<int32_t>(ReadCbp(br, true));
-    ReadQpAndCoefficients(br, ctx.picture, slice, true, mb, buffers);
+    ReadQpAndCoefficients(br, pic.header, pic.slice, true, mb, pic.buffers);
 }
 
 }  // namespace avs

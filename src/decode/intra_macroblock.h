@@ -10,9 +10,9 @@
 
 #include <cstdint>
 
-#include "api/decoder.h"
 #include "bitstream/bit_reader.h"
 #include "decode/macroblock.h"
+#include "decode/pictures.h"
 #include "decode/slice.h"
 #include "frames/frame.h"
 
@@ -37,8 +37,7 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
 
 // The I-picture macroblock layer: initialises the record, reads modes,
 // coded block pattern, QP and coefficients (into the cleared buffers).
-void DecodeIMacroblock(BitReader& br, const DecoderContext& ctx, DecodedFrame& frame, uint32_t mbX,
-                       uint32_t mbY, SliceState& slice, MacroblockInfo& mb,
-                       MacroblockBuffers& buffers);
+void DecodeIMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                       MacroblockInfo& mb);
 
 }  // namespace avs

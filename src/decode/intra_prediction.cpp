@@ -2,9 +2,9 @@
 
 #include <cstring>
 
-#include "frames/sample.h"
+#include "decode/kernel_table.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
+#include "platform/sample.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include "decode/x86/intra_prediction_x86.h"

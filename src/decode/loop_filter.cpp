@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "decode/dequant_tables.h"
-#include "platform/kernel_table.h"
+#include "decode/kernel_table.h"
 
 namespace avs {
 namespace {
@@ -211,7 +211,7 @@ void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t first
     endRow = std::min(endRow, frame.mbHeight);
     const int32_t alpha = header.alpha_c_offset;
     const int32_t beta = header.beta_offset;
-    switch (frame.pictureType) {
+    switch (header.pictureType) {
         case PictureType::I:
             return FilterRowsOf<PictureType::I>(frame, firstRow, endRow, alpha, beta);
         case PictureType::P:

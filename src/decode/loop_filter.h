@@ -24,11 +24,10 @@ int BoundaryStrength(PictureType type, const MacroblockInfo& p, int kp, const Ma
 // its own QP.
 EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOffset);
 
-// Filters the macroblock rows firstRow .. endRow - 1 (I, P and B alike) unless
-// loop_filter_disable is set. Rows must be filtered in order, each once. A row
-// may be filtered as soon as the row below it is decoded: its filter changes
-// samples of itself and the row above, which intra prediction of later rows
-// never reads.
+// Filters the macroblock rows firstRow .. endRow - 1 of the picture that
+// `header` describes (I, P and B alike) unless loop_filter_disable is set. Rows must be filtered in
+// order, each once. A row may be filtered as soon as the row below it is decoded: its filter
+// changes samples of itself and the row above, which intra prediction of later rows never reads.
 void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
                 uint32_t endRow);
 

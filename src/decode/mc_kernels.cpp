@@ -1,9 +1,9 @@
 // The plain motion-compensation kernels: the definition of every MC slot.
 #include "decode/mc_kernels.h"
 
-#include "frames/sample.h"
+#include "decode/kernel_table.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
+#include "platform/sample.h"
 
 #if defined(__x86_64__) || defined(__i386__)
 #include "decode/x86/mc_x86.h"

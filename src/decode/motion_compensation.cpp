@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "platform/kernel_table.h"
+#include "decode/kernel_table.h"
 
 namespace avs {
 namespace {

@@ -27,30 +27,25 @@ constexpr PShape kPShapes[kIntraMbType] = {
 };
 
 struct PPicture {
-    DecoderContext& ctx;
+    PictureState& state;
     DecodedFrame& frame;
-    // References 0 and 1; null when the queue does not hold one of this
-    // picture's size.
-    const DecodedFrame* refs[2];
+    // References 0 and 1; null when there is none of this picture's size.
+    const DecodedFrame* const (&refs)[2];
     PVectorPredictor predictor;
     ReferencePrefetcher prefetch[2];  // per reference
 };
 
-PPicture StartPPicture(DecoderContext& ctx, DecodedFrame& frame) {
-    PPicture pic{ctx, frame, {}, {}, {}};
-    const FrameQueue& queue = ctx.queue;
+PPicture StartPPicture(PictureState& state, const DecodedFrame* const (&refs)[2]) {
+    DecodedFrame& frame = state.frame;
     int32_t distance[2] = {0, 0};
     for (int k = 0; k < 2; ++k) {
-        const DecodedFrame* ref = queue.FrameAt(queue.count - 2 - k);
-        if (ref != nullptr && ref->width == frame.width && ref->height == frame.height) {
-            pic.refs[k] = ref;
-            distance[k] = 2 * DistanceDelta(frame.pictureDistance, ref->pictureDistance);
+        if (refs[k] != nullptr) {
+            distance[k] = 2 * DistanceDelta(frame.pictureDistance, refs[k]->pictureDistance);
         }
     }
     const MacroblockGrid grid{frame.macroblocks, static_cast<int>(frame.mbWidth),
                               static_cast<int>(frame.mbHeight)};
-    pic.predictor = MakePVectorPredictor(grid, distance[0], distance[1]);
-    return pic;
+    return {state, frame, refs, MakePVectorPredictor(grid, distance[0], distance[1]), {}};
 }
 
 // Predicts every partition's vector (each stored before the next one is
@@ -97,18 +92,16 @@ bool ReconstructPInter(PPicture& pic, uint32_t mbX, uint32_t mbY, MacroblockInfo
 
 // The P macroblock layer and the macroblock's reconstruction. False when a
 // partition selects a missing reference.
-bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SliceState& slice,
-                       SkipRun& skipRun, MacroblockInfo& mb) {
-    const PictureHeader& picture = pic.ctx.picture;
-    MacroblockBuffers& buffers = pic.ctx.mb;
-    BeginInterMacroblock(mb, slice);
+bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SkipRun& skipRun,
+                       MacroblockInfo& mb) {
+    const PictureHeader& picture = pic.state.header;
+    MacroblockBuffers& buffers = pic.state.buffers;
+    BeginInterMacroblock(mb, pic.state.slice);
     const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
     if (codedType >= kIntraMbType - 1 && codedType != SkipRun::kSkipped) {
         const uint32_t cbpIndex = codedType - (kIntraMbType - 1);
         mb.mbType = kIntraMbType;
-        mb.intraCbpIndex = static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
-        mb.cbpFromType = 1;
-        DecodeIntraMacroblock(br, pic.ctx, pic.frame, mbX, mbY, slice, cbpIndex, mb, buffers);
+        DecodeIntraMacroblock(pic.state, br, mbX, mbY, cbpIndex, mb);
         return true;
     }
     MarkInterBlocks(pic.frame, mbX, mbY);
@@ -118,7 +111,6 @@ bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
     }
     mb.mbType = static_cast<int32_t>(codedType) + 1;
     const int partitions = kPShapes[mb.mbType].partitions;
-    mb.motionPartitionCount = partitions;
     if (picture.picture_reference_flag == 0) {
         const int bits = picture.picture_structure == 0 ? 2 : 1;  // field pictures: 2 bits
         for (int p = 0; p < partitions; ++p) mb.refIdx[p] = static_cast<int32_t>(br.ReadBits(bits));
@@ -128,22 +120,19 @@ bool DecodePMacroblock(PPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
         mb.mvd[1][p] = br.ReadSe();
     }
     mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
-    ReadQpAndCoefficients(br, picture, slice, false, mb, buffers);
+    ReadQpAndCoefficients(br, picture, pic.state.slice, false, mb, buffers);
     InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
     return ReconstructPInter(pic, mbX, mbY, mb, buffers);
 }
 
 }  // namespace
 
-int DecodePPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame) {
-    frame.pictureType = PictureType::P;
-    PPicture pic = StartPPicture(ctx, frame);
-    const bool complete = WalkInterPicture(
-        ctx, br, frame,
-        [&](uint32_t mbX, uint32_t mbY, SliceState& slice, SkipRun& skipRun, MacroblockInfo& mb) {
-            return DecodePMacroblock(pic, br, mbX, mbY, slice, skipRun, mb);
-        });
-    return complete ? 0 : -1;
+bool DecodePPicture(PictureState& state, BitReader& br, const DecodedFrame* const (&refs)[2]) {
+    PPicture pic = StartPPicture(state, refs);
+    return WalkInterPicture(state, PictureType::P, br,
+                            [&](uint32_t mbX, uint32_t mbY, SkipRun& skipRun, MacroblockInfo& mb) {
+                                return DecodePMacroblock(pic, br, mbX, mbY, skipRun, mb);
+                            });
 }
 
 }  // namespace avs

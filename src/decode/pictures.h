@@ -3,20 +3,45 @@
 
 #include <cstdint>
 
-#include "api/decoder.h"
 #include "bitstream/bit_reader.h"
+#include "bitstream/headers.h"
+#include "decode/macroblock.h"
+#include "decode/slice.h"
 #include "frames/frame.h"
 
 namespace avs {
 
+// What one picture's decode owns, apart from the stream's headers that it
+// reads: the frame it writes, the slice in force with its running QP, and the
+// working buffers of the macroblock being decoded. The buffers start zeroed:
+// a chroma mode that predicts nothing (corrupt streams) leaves the prediction
+// as it was, and a picture must decode the same whatever came before it.
+struct PictureState {
+    PictureState(const StreamHeaders& headers, DecodedFrame& target)
+        : sequence(headers.sequence),
+          header(headers.picture),
+          frame(target),
+          slice(headers.picture) {}
+    PictureState(const PictureState&) = delete;
+    PictureState& operator=(const PictureState&) = delete;
+
+    const SequenceHeader& sequence;
+    const PictureHeader& header;
+    DecodedFrame& frame;
+    SliceState slice;
+    MacroblockBuffers buffers{};
+};
+
 // The reader stands just behind the picture header. Macroblocks that the
 // unit's data does not reach are filled with 128.
-int DecodeIPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame);
-// The frame is the queue's newest entry. Returns -1 when a partition refers
-// to a reference the queue does not hold (the driver then drops the picture).
-int DecodePPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame);
+void DecodeIPicture(PictureState& pic, BitReader& br);
+// refs[k] is reference k (the newest I or P picture before this one, then the
+// one before it), null when there is none of this picture's size. Returns
+// false when a partition refers to a missing reference (the picture is then
+// dropped).
+bool DecodePPicture(PictureState& pic, BitReader& br, const DecodedFrame* const (&refs)[2]);
 // Both references exist and have the frame's size.
-int DecodeBPicture(DecoderContext& ctx, BitReader& br, DecodedFrame& frame,
-                   const DecodedFrame& backward, const DecodedFrame& forward);
+void DecodeBPicture(PictureState& pic, BitReader& br, const DecodedFrame& backward,
+                    const DecodedFrame& forward);
 
 }  // namespace avs

@@ -5,22 +5,9 @@
 
 #include "decode/coefficients.h"
 #include "decode/dequant_tables.h"
-#include "platform/kernel_table.h"
+#include "decode/kernel_table.h"
 
 namespace avs {
-
-void ClearResidual(MacroblockBuffers& buffers) {
-    std::memset(buffers.luma, 0, sizeof buffers.luma);
-    std::memset(buffers.cb, 0, sizeof buffers.cb);
-    std::memset(buffers.cr, 0, sizeof buffers.cr);
-    buffers.dcOnly = 0;
-}
-
-void StartPictureBuffers(MacroblockBuffers& buffers) {
-    ClearResidual(buffers);
-    std::memset(buffers.cbPred, 0, sizeof buffers.cbPred);
-    std::memset(buffers.crPred, 0, sizeof buffers.crPred);
-}
 
 void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
     for (int k = 0; k < 4; ++k) {

@@ -10,13 +10,6 @@
 
 namespace avs {
 
-// Zeroes the six coefficient blocks; the decoders below expect them zero.
-void ClearResidual(MacroblockBuffers& buffers);
-// Readies the buffers for a new picture: zero coefficient blocks and zero
-// chroma predictions. A chroma mode that predicts nothing (corrupt streams)
-// leaves the prediction as it was, so each picture must start from the same
-// one, whatever was decoded before it.
-void StartPictureBuffers(MacroblockBuffers& buffers);
 // Zeroes only the blocks whose cbp bit is set: after a macroblock that started
 // from all-zero blocks, this is all the next one needs.
 void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp);

@@ -22,8 +22,8 @@ constexpr uint32_t kSliceSearchEnd = 160;
 
 }  // namespace
 
-bool StartSliceAtRow(BitReader& br, const DecoderContext& ctx, const DecodedFrame& frame,
-                     uint32_t mbY, SliceState& slice) {
+bool StartSliceAtRow(BitReader& br, const SequenceHeader& sequence, const PictureHeader& picture,
+                     const DecodedFrame& frame, uint32_t mbY, SliceState& slice) {
     uint32_t p = (br.pos + 7) & ~7u;
     bool found = IsSliceStartOfRow(br, p, mbY);
     while (!found) {
@@ -33,11 +33,10 @@ bool StartSliceAtRow(BitReader& br, const DecoderContext& ctx, const DecodedFram
     }
     if (!found) return false;
     br.pos = p + 32;
-    ParseSliceHeader(br, ctx.sequence, ctx.picture, frame.mbWidth, frame.mbHeight,
-                     mbY * frame.mbWidth, slice.header);
+    ParseSliceHeader(br, sequence, picture, frame.mbWidth, frame.mbHeight, mbY * frame.mbWidth,
+                     slice.header);
     ++slice.number;
     slice.firstRow = mbY;
-    const PictureHeader& picture = ctx.picture;
     slice.qp =
         SliceState::QpOf(picture.fixed_picture_qp ? picture.picture_qp : slice.header.slice_qp);
     return true;
@@ -46,16 +45,16 @@ bool StartSliceAtRow(BitReader& br, const DecoderContext& ctx, const DecodedFram
 void ReadQpDelta(BitReader& br, const PictureHeader& picture, SliceState& slice,
                  MacroblockInfo& mb) {
     if (mb.cbp != 0 && picture.fixed_picture_qp == 0 && slice.header.fixed_slice_qp == 0) {
-        mb.qpDelta = br.ReadSe();
-        slice.qp = static_cast<int32_t>(std::clamp<int64_t>(int64_t{slice.qp} + mb.qpDelta, 0, 63));
+        const int64_t delta = br.ReadSe();
+        slice.qp = static_cast<int32_t>(std::clamp<int64_t>(slice.qp + delta, 0, 63));
     }
     mb.qp = slice.qp;
 }
 
-void FillUnreachedMacroblocks(DecodedFrame& frame, uint32_t first, int32_t qp,
+void FillUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t first, int32_t qp,
                               int32_t sliceNumber) {
     const uint32_t total = frame.mbWidth * frame.mbHeight;
-    const int32_t intraType = frame.pictureType == PictureType::B ? kBIntraMbType : kIntraMbType;
+    const int32_t intraType = type == PictureType::B ? kBIntraMbType : kIntraMbType;
     for (uint32_t n = first; n < total; ++n) {
         const uint32_t mbX = n % frame.mbWidth;
         const uint32_t mbY = n / frame.mbWidth;

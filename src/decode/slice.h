@@ -4,9 +4,9 @@
 
 #include <cstdint>
 
-#include "api/decoder.h"
 #include "bitstream/bit_reader.h"
 #include "bitstream/headers.h"
+#include "decode/macroblock.h"
 #include "frames/frame.h"
 
 namespace avs {
@@ -32,8 +32,8 @@ struct SliceState {
 // the unit and at the byte after the last one tried. When it is there, the
 // reader moves behind its slice header, `slice` describes the new slice and
 // the result is true; otherwise nothing changes.
-bool StartSliceAtRow(BitReader& br, const DecoderContext& ctx, const DecodedFrame& frame,
-                     uint32_t mbY, SliceState& slice);
+bool StartSliceAtRow(BitReader& br, const SequenceHeader& sequence, const PictureHeader& picture,
+                     const DecodedFrame& frame, uint32_t mbY, SliceState& slice);
 
 // The QP of a macroblock whose coded block pattern is known: with a coded
 // block, and unless the picture's or the slice's QP is fixed, mb_qp_delta
@@ -51,6 +51,7 @@ inline bool PastUnitEnd(const BitReader& br) {
 // Fills macroblocks first.. (raster order) that the unit's data did not
 // reach: samples 128, records of intra macroblocks with the given QP in the
 // current slice, so that the loop filter and later pictures read defined values.
-void FillUnreachedMacroblocks(DecodedFrame& frame, uint32_t first, int32_t qp, int32_t sliceNumber);
+void FillUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t first, int32_t qp,
+                              int32_t sliceNumber);
 
 }  // namespace avs

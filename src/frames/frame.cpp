@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "frames/aligned_alloc.h"
+#include "platform/aligned_alloc.h"
 
 namespace avs {
 namespace {

@@ -5,7 +5,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "decode/macroblock.h"
+#include "frames/macroblock_record.h"
 
 namespace avs {
 
@@ -37,7 +37,6 @@ struct DecodedFrame {
     uint32_t mbHeight;
     int32_t* intraModes;          // IntraModeMap, margin entries -1
     MacroblockInfo* macroblocks;  // mbWidth * mbHeight records, raster order
-    PictureType pictureType;
     uint32_t pictureDistance;
     // picture_distance of the pictures this one referenced (P pictures: its
     // references 0 and 1), read by the direct mode of later B pictures.

@@ -10,7 +10,6 @@ DecodedFrame* FramePool::Take(uint32_t width, uint32_t height, uint32_t chromaFo
         frames[count] = nullptr;
         // The planes are overwritten by the next picture and the intra-mode
         // map's margin is never written, so only the picture's state is reset.
-        frame->pictureType = PictureType::I;
         frame->pictureDistance = 0;
         frame->refDistance[0] = frame->refDistance[1] = 0;
         frame->bordersExtended = 0;

@@ -47,7 +47,7 @@ TEST(InputScan, AnyCutGivesTheSameUnits) {
     }
     ScanHost tiny(stream);
     EXPECT_EQ(tiny.Call(3), 0u);  // fewer than four bytes, nothing held: not taken
-    EXPECT_EQ(tiny.Context().heldCount, 0u);
+    EXPECT_EQ(tiny.HeldCount(), 0u);
 }
 
 TEST(InputScan, UserDataAndExtensionsFoldIntoTheUnitBefore) {
@@ -78,14 +78,14 @@ TEST(InputScan, StartCodesThatAreNotUnitsAreRejected) {
 
 TEST(InputScan, SequenceFieldsAreKnownBeforeTheUnitIsComplete) {
     const Bytes seq = SequenceUnit(1920, 1080);
-    EXPECT_EQ(Whole(Bytes(seq.begin(), seq.begin() + 17)).Context().sequence.profile_id, 0u)
+    EXPECT_EQ(Whole(Bytes(seq.begin(), seq.begin() + 17)).Sequence().profile_id, 0u)
         << "13 bytes after the start code are not enough";
     ScanHost host = Whole(seq);
     EXPECT_EQ(host.calls.back().status, kStatusHeaderRead);
     EXPECT_EQ(host.calls.back().text, "Sequence header succesfully read");
-    EXPECT_EQ(host.Context().sequence.horizontal_size, 1920u);
-    EXPECT_EQ(host.Context().sequence.vertical_size, 1080u);
-    EXPECT_EQ(host.Context().sequence.bbv_buffer_size, 200u);
+    EXPECT_EQ(host.Sequence().horizontal_size, 1920u);
+    EXPECT_EQ(host.Sequence().vertical_size, 1080u);
+    EXPECT_EQ(host.Sequence().bbv_buffer_size, 200u);
 }
 
 // Large pieces are copied in growing steps; units and early sequence fields
@@ -95,7 +95,7 @@ TEST(InputScan, LargePiecesGiveTheSameUnitsAsSmallOnes) {
         const Bytes stream =
             Cat({Bytes(junk, 0xFF), SequenceUnit(720, 576), Unit(kIPictureCode, 150000), kEnd});
         ScanHost whole = Whole(stream);
-        EXPECT_EQ(whole.Context().sequence.horizontal_size, 720u) << junk;
+        EXPECT_EQ(whole.Sequence().horizontal_size, 720u) << junk;
         ScanHost pieces(stream);
         while (!pieces.AtEnd()) pieces.Call(4099);
         EXPECT_EQ(whole.units, pieces.units) << junk;
@@ -108,18 +108,8 @@ TEST(InputScan, UnitLongerThanTheBufferIsNeverTaken) {
     size_t taken = 0;
     for (int i = 0; i < 10; ++i) taken += host.Call(1 << 20);
     EXPECT_EQ(taken, kInputBufferSize - 3);
-    EXPECT_EQ(host.Context().heldCount, kInputBufferSize - 3);
+    EXPECT_EQ(host.HeldCount(), kInputBufferSize - 3);
     EXPECT_EQ(host.calls.back().taken, 0u);
-}
-
-TEST(InputScan, SliceStartLooksAtTheNextByteBoundary) {
-    const PaddedUnit unit({0xFF, 0, 0, 1, 0x05, 0, 0, 1, 0xB0, 0, 0, 1, 0xAF});
-    const BitReader br = unit.Reader();
-    EXPECT_TRUE(IsSliceStart(br, 1));  // rounded up to byte 1
-    EXPECT_FALSE(IsSliceStart(br, 0));
-    EXPECT_FALSE(IsSliceStart(br, 40));  // 00 00 01 B0 is not a slice
-    EXPECT_TRUE(IsSliceStart(br, 72));
-    EXPECT_FALSE(IsSliceStart(br, 0xFFFFFFF0u));  // far past the unit: padding only
 }
 
 }  // namespace

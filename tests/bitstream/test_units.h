@@ -7,7 +7,6 @@
 #include <string>
 #include <vector>
 
-#include "api/decoder.h"
 #include "bitstream/bit_reader.h"
 #include "bitstream/start_codes.h"
 #include "support/bit_writer.h"
@@ -37,20 +36,6 @@ struct PaddedUnit {
     BitReader Reader() const { return BitReader(bytes.data(), length); }
 };
 
-struct DecoderDeleter {
-    void operator()(AvsDecoder* d) const {
-        DestroyDecoder(d);
-        DeleteDecoder(d);
-    }
-};
-using DecoderPtr = std::unique_ptr<AvsDecoder, DecoderDeleter>;
-
-inline DecoderPtr NewDecoder() {
-    DecoderPtr d(CreateDecoder());
-    if (d) d->ops.Init(d.get());
-    return d;
-}
-
 struct ParseCall {
     int32_t r;
     uint32_t taken;
@@ -64,8 +49,7 @@ struct ParseCall {
 // dropped, as the decode driver drops every unit it is handed.
 class ScanHost {
   public:
-    explicit ScanHost(std::vector<uint8_t> stream)
-        : stream_(std::move(stream)), decoder_(NewDecoder()), ctx_(*decoder_->context) {}
+    explicit ScanHost(std::vector<uint8_t> stream) : stream_(std::move(stream)) { input_.Reset(); }
 
     // One call offering `length` bytes (fewer at the stream's end); returns the bytes taken.
     size_t Call(size_t length) {
@@ -73,14 +57,15 @@ class ScanHost {
         auto remaining = static_cast<uint32_t>(std::min(length, stream_.size() - pos_));
         do {
             uint32_t taken = 0;
-            const int32_t r = Parse(ctx_, stream_.data() + pos_, remaining, &taken);
-            calls.push_back({r, taken, ctx_.statusWord, ctx_.statusText});
+            const int32_t r =
+                Parse(input_, stream_.data() + pos_, remaining, &taken, status_, sequence_);
+            calls.push_back({r, taken, status_.word, status_.text});
             remaining -= taken;
             pos_ += taken;
             if (r == 0) break;
             if (r == 1) {
-                units.emplace_back(ctx_.readPos, ctx_.readPos + ctx_.heldCount);
-                ctx_.heldCount = 0;
+                units.emplace_back(input_.Unit(), input_.Unit() + input_.count);
+                input_.count = 0;
             }
         } while (remaining > 0);
         return pos_ - start;
@@ -88,15 +73,17 @@ class ScanHost {
 
     size_t Position() const { return pos_; }
     bool AtEnd() const { return pos_ == stream_.size(); }
-    DecoderContext& Context() { return ctx_; }
+    uint32_t HeldCount() const { return input_.count; }
+    const SequenceHeader& Sequence() const { return sequence_; }
 
     std::vector<std::vector<uint8_t>> units;
     std::vector<ParseCall> calls;
 
   private:
     std::vector<uint8_t> stream_;
-    DecoderPtr decoder_;
-    DecoderContext& ctx_;
+    HeldInput input_;
+    StreamStatus status_;
+    SequenceHeader sequence_{};
     size_t pos_ = 0;
 };
 

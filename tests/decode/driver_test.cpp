@@ -18,35 +18,39 @@ using Bytes = std::vector<uint8_t>;
 
 const Bytes kSequenceEnd = {0, 0, 1, kSequenceEndCode};
 
-// Drives the decoder's Parse and Decode operations one unit at a time, the
-// way the feed loop does.
+// Collects units with the input scan and decodes each with the driver, the
+// way the decoder's Parse and Decode operations do.
 class Driver {
   public:
-    Driver() : decoder_(NewDecoder()), ctx_(*decoder_->context) {}
+    Driver() { input_.Reset(); }
 
     // Offers the unit followed by the start code that ends it and decodes it.
     int32_t Decode(const Bytes& unit, const Bytes& next = kSequenceEnd) {
         Bytes bytes = unit;
         bytes.insert(bytes.end(), next.begin(), next.begin() + 4);
-        uint32_t taken = 0;
-        EXPECT_EQ(decoder_->ops.Parse(decoder_.get(), bytes.data(),
-                                      static_cast<uint32_t>(bytes.size()), &taken),
-                  1);
-        return decoder_->ops.Decode(decoder_.get());
+        return ScanAndDecode(bytes);
     }
     // A sequence end on its own.
-    int32_t End() {
-        uint32_t taken = 0;
-        EXPECT_EQ(decoder_->ops.Parse(decoder_.get(), kSequenceEnd.data(), 4, &taken), 1);
-        return decoder_->ops.Decode(decoder_.get());
-    }
+    int32_t End() { return ScanAndDecode(kSequenceEnd); }
 
-    DecoderContext& ctx() { return ctx_; }
-    std::string Text() const { return ctx_.statusText; }
+    DecodingState& state() { return state_; }
+    const StreamStatus& status() const { return status_; }
+    std::string Text() const { return status_.text; }
 
   private:
-    DecoderPtr decoder_;
-    DecoderContext& ctx_;
+    int32_t ScanAndDecode(const Bytes& bytes) {
+        uint32_t taken = 0;
+        EXPECT_EQ(Parse(input_, bytes.data(), static_cast<uint32_t>(bytes.size()), &taken, status_,
+                        state_.headers.sequence),
+                  1);
+        const int32_t result = DecodeUnit(state_, status_, input_.buffer.get(), input_.count);
+        input_.count = 0;
+        return result;
+    }
+
+    HeldInput input_;
+    StreamStatus status_;
+    DecodingState state_;
 };
 
 class DriverTest : public ::testing::Test {
@@ -67,18 +71,18 @@ class DriverTest : public ::testing::Test {
 TEST_F(DriverTest, ALoneIPictureWaitsForTheSequenceEnd) {
     Driver d;
     EXPECT_EQ(d.Decode(Sequence()), kResultNothing);
-    EXPECT_EQ(d.ctx().statusWord, kStatusUnitHeld);
+    EXPECT_EQ(d.status().word, kStatusUnitHeld);
     EXPECT_EQ(d.Text(), "Sequence header succesfully read");
 
     EXPECT_EQ(d.Decode(IPicture(0)), kResultIPicture);
-    EXPECT_EQ(d.ctx().statusWord, kStatusIdle);
+    EXPECT_EQ(d.status().word, kStatusIdle);
     EXPECT_EQ(d.Text(), "I-frame succesfully decoded");
-    EXPECT_EQ(d.ctx().deliveryFlag, 0u);
+    EXPECT_EQ(d.state().deliveryFlag, 0u);
 
     EXPECT_EQ(d.End(), kResultSequenceEnd | static_cast<int32_t>(kDelivered));
-    EXPECT_EQ(d.ctx().deliveryFlag, kDelivered);
+    EXPECT_EQ(d.state().deliveryFlag, kDelivered);
     // A second sequence end hands out the same picture again.
-    d.ctx().deliveryFlag = 0;
+    d.state().deliveryFlag = 0;
     EXPECT_EQ(d.End(), kResultSequenceEnd | static_cast<int32_t>(kDelivered));
 }
 
@@ -91,7 +95,7 @@ TEST_F(DriverTest, EverySequenceIsReorderedLikeTheFirst) {
     EXPECT_EQ(d.End(), kResultSequenceEnd | static_cast<int32_t>(kDelivered));
     // After the flush, a new sequence starts empty: its first picture waits.
     d.Decode(Sequence());
-    EXPECT_EQ(d.ctx().queue.count, 0);
+    EXPECT_EQ(d.state().frames.queue.count, 0);
     EXPECT_EQ(d.Decode(IPicture(0)), kResultIPicture);
 }
 
@@ -100,17 +104,17 @@ TEST_F(DriverTest, ANewPictureSizeEmptiesTheQueueAndThePictureBuffer) {
     d.Decode(Sequence());
     d.Decode(IPicture(0));
     d.Decode(IPicture(1));
-    ASSERT_NE(d.ctx().pictureBuffer, nullptr);
+    ASSERT_NE(d.state().frames.picture.data, nullptr);
     EXPECT_EQ(d.Decode(SequenceUnit(64, 48)), kResultNothing);
-    EXPECT_EQ(d.ctx().queue.count, 0);
-    EXPECT_EQ(d.ctx().pictureBuffer, nullptr);
+    EXPECT_EQ(d.state().frames.queue.count, 0);
+    EXPECT_EQ(d.state().frames.picture.data, nullptr);
     // Nothing of the old size is left to flush.
     EXPECT_EQ(d.End(), kResultSequenceEnd);
     // The same size keeps what is queued.
     d.Decode(Sequence());
     d.Decode(IPicture(0));
     d.Decode(Sequence());
-    EXPECT_EQ(d.ctx().queue.count, 1);
+    EXPECT_EQ(d.state().frames.queue.count, 1);
 }
 
 TEST_F(DriverTest, PicturesThatCannotBeDecodedDeliverNothing) {
@@ -120,14 +124,14 @@ TEST_F(DriverTest, PicturesThatCannotBeDecodedDeliverNothing) {
     // A B picture with a single reference is skipped.
     const Bytes bPicture = {0, 0, 1, kPbPictureCode, 0xFF, 0xFF, 0x80 | 0x01, 0x23, 0xC0};
     EXPECT_EQ(d.Decode(bPicture), kResultBPicture);
-    EXPECT_EQ(d.ctx().statusWord, kStatusIdle);
-    EXPECT_EQ(d.ctx().deliveryFlag, 0u);
+    EXPECT_EQ(d.status().word, kStatusIdle);
+    EXPECT_EQ(d.state().deliveryFlag, 0u);
     // Coding types 0 and 3 are no pictures at all.
     for (uint8_t type : {0x00, 0xC0}) {
         const Bytes unknown = {0, 0, 1, kPbPictureCode, 0xFF, 0xFF, type, 0x23, 0xC0};
         EXPECT_EQ(d.Decode(unknown), kResultNothing);
     }
-    EXPECT_EQ(d.ctx().queue.count, 1);
+    EXPECT_EQ(d.state().frames.queue.count, 1);
 }
 
 }  // namespace

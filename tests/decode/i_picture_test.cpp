@@ -6,10 +6,10 @@
 #include <memory>
 
 #include "decode/intra_prediction.h"
+#include "decode/kernel_table.h"
 #include "decode/pictures.h"
 #include "decode/slice.h"
 #include "decode/test_frame.h"
-#include "platform/kernel_table.h"
 #include "support/bit_writer.h"
 
 namespace avs {
@@ -22,28 +22,25 @@ class IPicture : public ::testing::Test {
   protected:
     void SetUp() override {
         FillKernelTable();
-        ctx = std::make_unique<DecoderContext>();
-        *ctx = DecoderContext{};
-        ctx->sequence.chroma_format = 1;
-        ctx->sequence.vertical_size = 32;
-        ctx->picture.picture_qp = 63;
-        ctx->picture.fixed_picture_qp = 1;
-        ctx->picture.picture_structure = 1;
-        ctx->picture.loop_filter_disable = 1;
+        headers.sequence.chroma_format = 1;
+        headers.sequence.vertical_size = 32;
+        headers.picture.picture_qp = 63;
+        headers.picture.fixed_picture_qp = 1;
+        headers.picture.picture_structure = 1;
+        headers.picture.loop_filter_disable = 1;
     }
 
     // Decodes `w`'s bits as the macroblock data of a width x height picture.
     TestFrame Decode(const BitWriter& w, uint32_t width, uint32_t height) {
         TestFrame t(width, height, 0xEE);
-        ctx->mbWidth = t.f.mbWidth;
-        ctx->mbHeight = t.f.mbHeight;
         const auto unit = w.Unit();
         BitReader br(unit.data(), w.ByteCount());
-        DecodeIPicture(*ctx, br, t.f);
+        PictureState pic(headers, t.f);
+        DecodeIPicture(pic, br);
         return t;
     }
 
-    std::unique_ptr<DecoderContext> ctx;
+    StreamHeaders headers;
 };
 
 // A macroblock whose four blocks use their predicted modes.
@@ -106,8 +103,8 @@ TEST_P(SliceStarts, AreFoundAtTheirOwnRowWithinTheSearch) {
     BitReader br(unit.data(), c.codeByte + 8);
     br.pos = c.readerBit;
     TestFrame t(16, 16 * 12);
-    SliceState slice(ctx->picture);
-    EXPECT_EQ(StartSliceAtRow(br, *ctx, t.f, c.row, slice), c.found);
+    SliceState slice(headers.picture);
+    EXPECT_EQ(StartSliceAtRow(br, headers.sequence, headers.picture, t.f, c.row, slice), c.found);
     EXPECT_EQ(br.pos, c.found ? 8 * c.codeByte + 32 : c.readerBit);
     EXPECT_EQ(slice.number, c.found ? 1 : 0);
     EXPECT_EQ(slice.firstRow, c.found ? c.row : 0);

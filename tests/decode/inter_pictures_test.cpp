@@ -7,9 +7,10 @@
 #include <random>
 
 #include "decode/inter_picture.h"
+#include "decode/kernel_table.h"
 #include "decode/pictures.h"
 #include "decode/test_frame.h"
-#include "platform/kernel_table.h"
+#include "frames/frame_queue.h"
 #include "support/bit_writer.h"
 
 namespace avs {
@@ -51,24 +52,21 @@ class InterPicture : public ::testing::Test {
   protected:
     void SetUp() override {
         FillKernelTable();
-        ctx = std::make_unique<DecoderContext>();
-        *ctx = DecoderContext{};
-        ctx->queue.Clear();
-        ctx->sequence.chroma_format = 1;
-        ctx->picture.pictureType = PictureType::P;  // slice headers with weighting
-        ctx->picture.picture_qp = 30;
-        ctx->picture.fixed_picture_qp = 1;
-        ctx->picture.picture_structure = 1;
-        ctx->picture.picture_reference_flag = 1;
-        ctx->picture.skip_mode_flag = 1;
-        ctx->picture.loop_filter_disable = 1;
+        headers.sequence.chroma_format = 1;
+        headers.picture.pictureType = PictureType::P;  // slice headers with weighting
+        headers.picture.picture_qp = 30;
+        headers.picture.fixed_picture_qp = 1;
+        headers.picture.picture_structure = 1;
+        headers.picture.picture_reference_flag = 1;
+        headers.picture.skip_mode_flag = 1;
+        headers.picture.loop_filter_disable = 1;
     }
-    void TearDown() override { ctx->queue.ReleaseAll(); }
+    void TearDown() override { queue.ReleaseAll(); }
 
     // A queued picture of random samples whose records are intra. The newest
     // one is the P picture being decoded.
     DecodedFrame& Push(uint32_t width, uint32_t height, uint32_t distance) {
-        DecodedFrame* f = ctx->queue.PushFrame(width, height, 1);
+        DecodedFrame* f = queue.PushFrame(width, height, 1);
         EXPECT_NE(f, nullptr);
         f->pictureDistance = distance;
         ForEachSample(*f, [&](int plane, uint32_t x, uint32_t y) {
@@ -92,15 +90,32 @@ class InterPicture : public ::testing::Test {
         bitsRead = br.pos;
         return result;
     }
+    // References as the driver chooses them: the queue's entries before the
+    // newest, of the newest one's size.
     int DecodeP(const BitWriter& w, DecodedFrame& frame) {
-        return Run(w, [&](BitReader& br) { return DecodePPicture(*ctx, br, frame); });
+        const DecodedFrame* refs[2] = {};
+        for (int k = 0; k < 2; ++k) {
+            const DecodedFrame* ref = queue.FrameAt(queue.count - 2 - k);
+            if (ref != nullptr && ref->width == frame.width && ref->height == frame.height) {
+                refs[k] = ref;
+            }
+        }
+        return Run(w, [&](BitReader& br) {
+            PictureState pic(headers, frame);
+            return DecodePPicture(pic, br, refs) ? 0 : -1;
+        });
     }
     void DecodeB(const BitWriter& w, DecodedFrame& frame, const DecodedFrame& backward,
                  const DecodedFrame& forward) {
-        Run(w, [&](BitReader& br) { return DecodeBPicture(*ctx, br, frame, backward, forward); });
+        Run(w, [&](BitReader& br) {
+            PictureState pic(headers, frame);
+            DecodeBPicture(pic, br, backward, forward);
+            return 0;
+        });
     }
 
-    std::unique_ptr<DecoderContext> ctx;
+    StreamHeaders headers;
+    FrameQueue queue;
     std::mt19937 rng{3};
     uint32_t bitsRead = 0;
 };
@@ -121,7 +136,7 @@ BitWriter P16x16WithReference(uint32_t refIdx) {
 // A partition whose reference index selects a picture the queue does not
 // hold, or holds at another size, drops the picture.
 TEST_F(InterPicture, APartitionOnAMissingReferenceDropsThePicture) {
-    ctx->picture.picture_reference_flag = 0;
+    headers.picture.picture_reference_flag = 0;
     const DecodedFrame& ref0 = Push(16, 16, 0);
     DecodedFrame& current = Push(16, 16, 2);
     EXPECT_EQ(DecodeP(P16x16WithReference(0), current), 0);
@@ -130,7 +145,7 @@ TEST_F(InterPicture, APartitionOnAMissingReferenceDropsThePicture) {
     });
     EXPECT_EQ(DecodeP(P16x16WithReference(1), current), -1);
 
-    ctx->queue.ReleaseAll();
+    queue.ReleaseAll();
     Push(32, 16, 0);
     EXPECT_EQ(DecodeP(P16x16WithReference(0), Push(16, 16, 2)), -1);
 }
@@ -164,7 +179,7 @@ TEST_F(InterPicture, SkipRunsSpanRowsAndEndAtEverySliceStart) {
 // Without skip runs every macroblock codes its type, and type 0 is skipped:
 // P types are the coded values, B types the coded values minus 1.
 TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
-    ctx->picture.skip_mode_flag = 0;
+    headers.picture.skip_mode_flag = 0;
     Push(32, 16, 0);
     DecodedFrame& p = Push(32, 16, 2);
     BitWriter wp;
@@ -184,10 +199,9 @@ TEST_F(InterPicture, WithoutSkipRunsTypeZeroIsASkippedMacroblock) {
     wb.Ue(0);  // skipped
     wb.Ue(1);  // type 0: direct, with a coded block pattern
     wb.Ue(0);  // coded block pattern 0
-    DecodeB(wb, *b, p, *ctx->queue.FrameAt(0));
+    DecodeB(wb, *b, p, *queue.FrameAt(0));
     EXPECT_EQ(bitsRead, wb.BitCount());
-    EXPECT_EQ(b->macroblocks[0].skipped, 1);
-    EXPECT_EQ(b->macroblocks[1].skipped, 0);
+    EXPECT_EQ(b->macroblocks[0].mbType, kBDirect16x16);
     EXPECT_EQ(b->macroblocks[1].mbType, kBDirect16x16);
     DeleteFrame(b);
 }
@@ -214,7 +228,7 @@ TEST_F(InterPicture, BidirectionalBlocksWithoutResidualAverageTheReferences) {
 // own QP, every mb_qp_delta moves it (clamped to 0..63), and macroblocks
 // without a coded block, or in a slice whose QP is fixed, keep it.
 TEST_F(InterPicture, QpRunsThroughSlicesFromEachSliceQp) {
-    ctx->picture.fixed_picture_qp = 0;
+    headers.picture.fixed_picture_qp = 0;
     BitWriter w;
     const auto slice = [&](uint8_t row, uint32_t fixedSliceQp, uint32_t sliceQp) {
         w.AlignWithZeros().Bytes({0, 0, 1, row}).Bit(fixedSliceQp).Bits(sliceQp, 6).Bit(0);
@@ -227,25 +241,25 @@ TEST_F(InterPicture, QpRunsThroughSlicesFromEachSliceQp) {
     const auto unit = w.Unit();
     BitReader br(unit.data(), w.ByteCount());
     test::TestFrame t(16, 48);
-    SliceState state(ctx->picture);
+    SliceState state(headers.picture);
     const auto next = [&](int32_t cbp) {
         MacroblockInfo mb{};
         BeginInterMacroblock(mb, state);
         mb.cbp = cbp;
-        ReadQpDelta(br, ctx->picture, state, mb);
+        ReadQpDelta(br, headers.picture, state, mb);
         return mb.qp;
     };
     EXPECT_EQ(next(0), 30) << "before any slice header: the picture's QP";
-    ASSERT_TRUE(StartSliceAtRow(br, *ctx, t.f, 0, state));
+    ASSERT_TRUE(StartSliceAtRow(br, headers.sequence, headers.picture, t.f, 0, state));
     EXPECT_EQ(next(0), 40);
     EXPECT_EQ(next(1), 45);
     EXPECT_EQ(next(0), 45);
     EXPECT_EQ(next(0x20), 63) << "45 + 30, clamped";
     EXPECT_EQ(next(1), 0) << "63 - 100, clamped";
     EXPECT_EQ(next(1), 7);
-    ASSERT_TRUE(StartSliceAtRow(br, *ctx, t.f, 1, state));
+    ASSERT_TRUE(StartSliceAtRow(br, headers.sequence, headers.picture, t.f, 1, state));
     EXPECT_EQ(next(1), 23) << "from the new slice's QP, not from 7 or the picture's";
-    ASSERT_TRUE(StartSliceAtRow(br, *ctx, t.f, 2, state));
+    ASSERT_TRUE(StartSliceAtRow(br, headers.sequence, headers.picture, t.f, 2, state));
     EXPECT_EQ(next(1), 50) << "a fixed slice QP reads no delta";
     EXPECT_EQ(br.pos, w.BitCount());
 }

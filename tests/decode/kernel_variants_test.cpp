@@ -10,8 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "decode/kernel_table.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "decode/dequant_tables.h"
+#include "decode/kernel_table.h"
 #include "decode/test_frame.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {
@@ -165,7 +165,6 @@ TEST_F(FilterPictureTest, MacroblockEdgesTakeTheMeanQpOfBothSides) {
                     t.Cr(x, y) = static_cast<uint8_t>(x < 8 ? 150 : 150 - c.chromaStep);
                 }
             }
-            t.f.pictureType = PictureType::I;
             for (uint32_t n = 0; n < 2; ++n) t.f.macroblocks[n].mbType = kIntraMbType;
             t.f.macroblocks[0].qp = c.leftQp;
             t.f.macroblocks[1].qp = c.rightQp;
@@ -205,7 +204,6 @@ test::TestFrame Patchwork(uint32_t seed) {
         t.f.macroblocks[n].qp = 30 + static_cast<int32_t>(rng() % 30);
         t.f.macroblocks[n].sliceNumber = n < 6 ? 0 : 1;
     }
-    t.f.pictureType = PictureType::I;
     return t;
 }
 

@@ -13,12 +13,12 @@
 #include <random>
 #include <vector>
 
+#include "decode/kernel_table.h"
 #include "decode/luma_taps.h"
 #include "decode/mc_kernels.h"
 #include "decode/mv_prediction.h"
 #include "decode/test_frame.h"
 #include "platform/cpu_features.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "frames/aligned_alloc.h"
+#include "platform/aligned_alloc.h"
 
 namespace avs {
 namespace {

@@ -8,8 +8,8 @@
 #include <immintrin.h>
 
 #include "decode/dequant_tables.h"
+#include "decode/kernel_table.h"
 #include "decode/x86/block_kernels_x86.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

@@ -3,9 +3,9 @@
 #include <emmintrin.h>
 
 #include "decode/dequant_tables.h"
+#include "decode/kernel_table.h"
 #include "decode/x86/block_kernels_x86.h"
 #include "decode/x86/transpose_sse2.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

@@ -1,8 +1,8 @@
 // The coefficient decoders built for processors with AVX2, which also have
 // LZCNT and BMI2: the loop of coefficient_loop.h, unchanged.
 #include "decode/coefficient_loop.h"
+#include "decode/kernel_table.h"
 #include "decode/x86/coefficients_x86.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

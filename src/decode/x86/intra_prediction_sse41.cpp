@@ -7,8 +7,8 @@
 #include <smmintrin.h>
 
 #include "decode/intra_prediction.h"
+#include "decode/kernel_table.h"
 #include "decode/x86/intra_prediction_x86.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

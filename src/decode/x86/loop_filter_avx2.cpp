@@ -7,9 +7,9 @@
 
 #include <cstring>
 
+#include "decode/kernel_table.h"
 #include "decode/loop_filter_kernels.h"
 #include "decode/x86/loop_filter_x86.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

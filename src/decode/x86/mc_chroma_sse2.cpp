@@ -6,8 +6,8 @@
 
 #include <cstring>
 
+#include "decode/kernel_table.h"
 #include "decode/x86/mc_x86.h"
-#include "platform/kernel_table.h"
 
 #define AVS_INLINE inline __attribute__((always_inline))
 #define AVS_UNROLL _Pragma("GCC unroll 16")

@@ -3,9 +3,9 @@
 // kernels work on a block row. The 8x8 slots keep their SSE2 kernels.
 #include <immintrin.h>
 
+#include "decode/kernel_table.h"
 #include "decode/x86/mc_luma_rows.h"
 #include "decode/x86/mc_x86.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

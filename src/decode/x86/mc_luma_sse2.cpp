@@ -2,9 +2,9 @@
 // is predicted as its four 8x8 blocks.
 #include <emmintrin.h>
 
+#include "decode/kernel_table.h"
 #include "decode/x86/mc_luma_rows.h"
 #include "decode/x86/mc_x86.h"
-#include "platform/kernel_table.h"
 
 namespace avs {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/kernel_table.h"
+#include "decode/kernel_table.h"
 
 #include "platform/cpu_features.h"
 

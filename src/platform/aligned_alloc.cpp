@@ -1,4 +1,4 @@
-#include "frames/aligned_alloc.h"
+#include "platform/aligned_alloc.h"
 
 #include <cstdint>
 #include <cstdlib>
