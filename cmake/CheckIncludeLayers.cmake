@@ -1,0 +1,38 @@
+# Fails when a source file includes a header of a higher layer, or of another
+# folder on its own layer. Dependencies point one way:
+#   api -> decode -> (bitstream, frames, convert) -> platform
+# Run: cmake -DSOURCE_DIR=<repo>/src -P CheckIncludeLayers.cmake
+set(rank_api 3)
+set(rank_decode 2)
+set(rank_bitstream 1)
+set(rank_frames 1)
+set(rank_convert 1)
+set(rank_platform 0)
+
+if(NOT SOURCE_DIR)
+    message(FATAL_ERROR "SOURCE_DIR is not set")
+endif()
+file(GLOB_RECURSE sources RELATIVE ${SOURCE_DIR} ${SOURCE_DIR}/*.h ${SOURCE_DIR}/*.cpp ${SOURCE_DIR}/*.c)
+set(violations "")
+foreach(source IN LISTS sources)
+    string(REGEX MATCH "^[^/]+" layer "${source}")
+    if(NOT DEFINED rank_${layer})
+        continue()  # files outside the layer folders
+    endif()
+    file(STRINGS ${SOURCE_DIR}/${source} includes REGEX "^[ \t]*#[ \t]*include[ \t]+\"[^\"/]+/")
+    foreach(line IN LISTS includes)
+        string(REGEX REPLACE "^[ \t]*#[ \t]*include[ \t]+\"([^\"/]+)/.*" "\\1" target "${line}")
+        if(target STREQUAL layer OR NOT DEFINED rank_${target})
+            continue()
+        endif()
+        if(rank_${target} GREATER_EQUAL rank_${layer})
+            list(APPEND violations "${source}: ${layer} must not include ${target} (${line})")
+        endif()
+    endforeach()
+endforeach()
+if(violations)
+    list(JOIN violations "\n" text)
+    message(FATAL_ERROR "Includes against the direction of dependency:\n${text}")
+endif()
+list(LENGTH sources count)
+message(STATUS "${count} files include only their own or lower layers")
