@@ -6,6 +6,7 @@
 #include "decode/intra_macroblock.h"
 #include "decode/motion_compensation.h"
 #include "decode/mv_prediction.h"
+#include "decode/picture_walk.h"
 #include "decode/pictures.h"
 
 namespace avs {
@@ -59,13 +60,12 @@ struct BPicture {
     BDistances distances;
     // The backward reference's records line up with this picture's.
     bool colocatedUsable;
-    ReferencePrefetcher prefetch[2];  // forward, backward
 };
 
 BPicture StartBPicture(PictureState& state, const DecodedFrame& backward,
                        const DecodedFrame& forward) {
     DecodedFrame& frame = state.frame;
-    BPicture pic{state, frame, backward, forward, {}, {}, false, {}};
+    BPicture pic{state, frame, backward, forward, {}, {}, false};
     pic.predictor.grid = {frame.macroblocks, static_cast<int>(frame.mbWidth),
                           static_cast<int>(frame.mbHeight)};
     const int32_t forwardStep = DistanceDelta(frame.pictureDistance, forward.pictureDistance);
@@ -239,29 +239,29 @@ BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int widt
 
 // One block (index 0..3, its chroma 4x4) or the whole macroblock
 // (kWholeMacroblock, chroma 8x8) from its source.
-void CompensateBSource(BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
-                       const int16_t* residual, const MacroblockBuffers& buffers) {
+void CompensateBSource(const BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
+                       const int16_t* lumaResidual, const MacroblockResidual& residual) {
     const ChromaBlock chroma = b == kWholeMacroblock ? ChromaBlock::k8x8 : ChromaBlock::k4x4;
     const int chromaIndex = b == kWholeMacroblock ? 0 : b;
     if (s.kind == BlockSource::kBoth) {
-        MotionCompensateLumaBi(pic.frame, pic.forward, pic.backward, residual, mbx, mby, b,
+        MotionCompensateLumaBi(pic.frame, pic.forward, pic.backward, lumaResidual, mbx, mby, b,
                                s.forward, s.backward);
-        MotionCompensateChromaBi(chroma, pic.frame, pic.forward, pic.backward, buffers, mbx, mby,
+        MotionCompensateChromaBi(chroma, pic.frame, pic.forward, pic.backward, residual, mbx, mby,
                                  chromaIndex, s.forward, s.backward);
         return;
     }
     const bool forward = s.kind == BlockSource::kForwardOnly;
     const DecodedFrame& ref = forward ? pic.forward : pic.backward;
     const MotionVector mv = forward ? s.forward : s.backward;
-    MotionCompensateLuma(pic.frame, ref, residual, mbx, mby, b, mv);
-    MotionCompensateChroma(chroma, pic.frame, ref, buffers, mbx, mby, chromaIndex, mv);
+    MotionCompensateLuma(pic.frame, ref, lumaResidual, mbx, mby, b, mv);
+    MotionCompensateChroma(chroma, pic.frame, ref, residual, mbx, mby, chromaIndex, mv);
 }
 
 // Forms every block from its reference(s) with the folded vectors, plus the
 // residual. When all four blocks share their source (most skipped and direct
 // macroblocks) the macroblock is predicted whole, else block by block.
-void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
-                       const MacroblockBuffers& buffers) {
+void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
+                       const MacroblockResidual& residual, ReferencePrefetcher (&prefetch)[2]) {
     const int width = static_cast<int>(pic.frame.width);
     const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
@@ -275,65 +275,81 @@ void CompensateBBlocks(BPicture& pic, int mbx, int mby, const MacroblockInfo& mb
         shared = shared && sources[b] == sources[0];
     }
     if (sources[0].kind != BlockSource::kBackwardOnly)
-        pic.prefetch[kForward].Fetch(pic.forward, mbx, mby, sources[0].forward);
+        prefetch[kForward].Fetch(pic.forward, mbx, mby, sources[0].forward);
     if (sources[0].kind != BlockSource::kForwardOnly)
-        pic.prefetch[kBackward].Fetch(pic.backward, mbx, mby, sources[0].backward);
+        prefetch[kBackward].Fetch(pic.backward, mbx, mby, sources[0].backward);
     if (shared) {
         CompensateBSource(pic, mbx, mby, kWholeMacroblock, sources[0],
-                          cbp & 15 ? buffers.luma[0] : nullptr, buffers);
+                          cbp & 15 ? residual.luma[0] : nullptr, residual);
         return;
     }
     for (int b = 0; b < 4; ++b) {
-        CompensateBSource(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? buffers.luma[b] : nullptr,
-                          buffers);
+        CompensateBSource(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? residual.luma[b] : nullptr,
+                          residual);
     }
 }
 
-// The B macroblock layer and the macroblock's reconstruction.
-void DecodeBMacroblock(BPicture& pic, BitReader& br, uint32_t mbX, uint32_t mbY, SkipRun& skipRun,
-                       MacroblockInfo& mb) {
-    const PictureHeader& picture = pic.state.header;
-    MacroblockBuffers& buffers = pic.state.buffers;
-    if (pic.colocatedUsable) {
-        const uint32_t total = pic.frame.mbWidth * pic.frame.mbHeight;
-        PrefetchRecord(pic.backward.macroblocks, mbY * pic.frame.mbWidth + mbX + kRecordsAhead,
-                       total);
+// One B picture: what its macroblocks are parsed and reconstructed with.
+class BLayer {
+  public:
+    static constexpr PictureType kType = PictureType::B;
+
+    BLayer(PictureState& state, const DecodedFrame& backward, const DecodedFrame& forward)
+        : pic_(StartBPicture(state, backward, forward)) {}
+
+    // The B macroblock layer, and every block's vectors.
+    bool Parse(BitReader& br, uint32_t mbX, uint32_t mbY, SkipRun& skipRun, MacroblockInfo& mb,
+               MacroblockResidual& residual) {
+        PictureState& state = pic_.state;
+        const PictureHeader& picture = state.header;
+        if (pic_.colocatedUsable) {
+            const uint32_t total = pic_.frame.mbWidth * pic_.frame.mbHeight;
+            PrefetchRecord(pic_.backward.macroblocks,
+                           mbY * pic_.frame.mbWidth + mbX + kRecordsAhead, total);
+        }
+        BeginInterMacroblock(mb, state.slice);
+        const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
+        if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {
+            const uint32_t cbpIndex = codedType - kBIntraMbType;
+            // Indices of 64 and more all give row 0: the type is kept bounded.
+            mb.mbType = kBIntraMbType + static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
+            ParseIntraMacroblock(state, br, mbX, mbY, cbpIndex, mb, residual);
+            return true;
+        }
+        MarkInterBlocks(pic_.frame, mbX, mbY);
+        if (codedType == SkipRun::kSkipped) {
+            mb.mbType = kBDirect16x16;
+            for (int32_t& dir : mb.blockPredDir) dir = kDirDirect;
+        } else {
+            ReadBInterSyntax(br, picture, codedType, mb);
+            mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
+            ReadQpAndCoefficients(br, picture, state.slice, false, mb, residual);
+        }
+        DeriveBVectors(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mb);
+        return true;
     }
-    BeginInterMacroblock(mb, pic.state.slice);
-    const uint32_t codedType = skipRun.Next(br, picture.skip_mode_flag);
-    if (codedType >= kBIntraMbType && codedType != SkipRun::kSkipped) {
-        const uint32_t cbpIndex = codedType - kBIntraMbType;
-        // Indices of 64 and more all give row 0: the type is kept bounded.
-        mb.mbType = kBIntraMbType + static_cast<int32_t>(cbpIndex < 64 ? cbpIndex : 64);
-        DecodeIntraMacroblock(pic.state, br, mbX, mbY, cbpIndex, mb);
-        return;
+
+    void Reconstruct(uint32_t mbX, uint32_t mbY, const MacroblockInfo& mb,
+                     MacroblockResidual& residual, ReconstructionScratch& scratch) const {
+        if (mb.mbType >= kBIntraMbType) {
+            ReconstructIntraMacroblock(pic_.frame, mbX, mbY, mb, residual, scratch.intra);
+            return;
+        }
+        InverseTransformResidual(residual, static_cast<uint32_t>(mb.cbp), mb.qp);
+        CompensateBBlocks(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mb, residual,
+                          scratch.prefetch);
     }
-    MarkInterBlocks(pic.frame, mbX, mbY);
-    if (codedType == SkipRun::kSkipped) {
-        mb.mbType = kBDirect16x16;
-        for (int32_t& dir : mb.blockPredDir) dir = kDirDirect;
-    } else {
-        ReadBInterSyntax(br, picture, codedType, mb);
-        mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
-        ReadQpAndCoefficients(br, picture, pic.state.slice, false, mb, buffers);
-        InverseTransformResidual(buffers, static_cast<uint32_t>(mb.cbp), mb.qp);
-    }
-    const int mbx = static_cast<int>(mbX);
-    const int mby = static_cast<int>(mbY);
-    DeriveBVectors(pic, mbx, mby, mb);
-    CompensateBBlocks(pic, mbx, mby, mb, buffers);
-}
+
+  private:
+    BPicture pic_;
+};
 
 }  // namespace
 
 void DecodeBPicture(PictureState& state, BitReader& br, const DecodedFrame& backward,
                     const DecodedFrame& forward) {
-    BPicture pic = StartBPicture(state, backward, forward);
-    WalkInterPicture(state, PictureType::B, br,
-                     [&](uint32_t mbX, uint32_t mbY, SkipRun& skipRun, MacroblockInfo& mb) {
-                         DecodeBMacroblock(pic, br, mbX, mbY, skipRun, mb);
-                         return true;
-                     });
+    BLayer layer(state, backward, forward);
+    WalkPicture(state, br, layer);
 }
 
 }  // namespace avs

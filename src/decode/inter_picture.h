@@ -1,6 +1,5 @@
-// What P and B pictures share: the macroblock walk (slices, the skip run,
-// data that ends early, the loop filter), the start of every macroblock, the
-// QP change with the coefficients, and intra macroblocks.
+// What P and B macroblock layers share: the skip run, the start of every
+// macroblock, and fetching records ahead.
 #pragma once
 
 #include <cstddef>
@@ -49,12 +48,6 @@ class SkipRun {
 // macroblock has before its syntax: the slice's running QP and its slice.
 void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice);
 
-// An intra macroblock of a P or B picture, after its type: modes, the coded
-// block pattern of row `cbpIndex` of the intra column (row 0 when the index is
-// 64 or more), QP and coefficients, then the reconstruction of an I macroblock.
-void DecodeIntraMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
-                           uint32_t cbpIndex, MacroblockInfo& mb);
-
 // Records of the pictures in the queue are cold by the time a later picture
 // writes or reads them: they are fetched this many macroblocks ahead.
 inline constexpr uint32_t kRecordsAhead = 4;
@@ -65,48 +58,6 @@ inline void PrefetchRecord(const MacroblockInfo* records, uint32_t index, uint32
     for (size_t offset = 0; offset < sizeof(MacroblockInfo); offset += 64)
         __builtin_prefetch(p + offset);
     __builtin_prefetch(p + sizeof(MacroblockInfo) - 1);
-}
-
-// Walks the macroblocks of a P or B picture in raster order and filters the
-// picture. `decode(mbX, mbY, skipRun, record)` parses and reconstructs
-// one macroblock from the cleared buffers; false stops the picture at once
-// (the picture is dropped, partly filtered) and makes the result false.
-//
-// Filtering lags one macroblock row behind: a row is filtered once the row
-// below it is reconstructed, while its samples are still in the caches. That
-// is the whole-picture result: intra macroblocks predict from the unfiltered
-// row above them, and filtering a row reads and writes only that row and the
-// bottom of the row above.
-template <typename DecodeMacroblock>
-bool WalkInterPicture(PictureState& pic, PictureType type, BitReader& br,
-                      DecodeMacroblock&& decode) {
-    DecodedFrame& frame = pic.frame;
-    MacroblockBuffers& buffers = pic.buffers;
-    SliceState& slice = pic.slice;
-    SkipRun skipRun;
-    const uint32_t total = frame.mbWidth * frame.mbHeight;
-    uint32_t filtered = 0;  // rows above this one are filtered
-    for (uint32_t n = 0; n < total; ++n) {
-        const uint32_t mbX = n % frame.mbWidth;
-        const uint32_t mbY = n / frame.mbWidth;
-        if (mbX == 0 && StartSliceAtRow(br, pic.sequence, pic.header, frame, mbY, slice)) {
-            skipRun.Reset();
-        }
-        MacroblockInfo& mb = frame.macroblocks[n];
-        PrefetchRecord(frame.macroblocks, n + kRecordsAhead, total);
-        if (!decode(mbX, mbY, skipRun, mb)) return false;
-        ClearCodedResidual(buffers, static_cast<uint32_t>(mb.cbp));
-        if (PastUnitEnd(br)) {
-            FillUnreachedMacroblocks(frame, type, n + 1, mb.qp, slice.number);
-            break;
-        }
-        if (mbX + 1 == frame.mbWidth && mbY > 0) {
-            FilterRows(frame, pic.header, mbY - 1, mbY);
-            filtered = mbY;
-        }
-    }
-    FilterRows(frame, pic.header, filtered, frame.mbHeight);
-    return true;
 }
 
 }  // namespace avs

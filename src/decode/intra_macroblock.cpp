@@ -62,11 +62,12 @@ void MarkInterBlocks(DecodedFrame& frame, uint32_t mbX, uint32_t mbY) {
 }
 
 void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
-                                uint32_t sliceFirstRow, const MacroblockInfo& mb,
-                                MacroblockBuffers& buffers) {
+                                const MacroblockInfo& mb, MacroblockResidual& residual,
+                                IntraPrediction& pred) {
     const KernelTable& kernels = gKernels;
+    InverseTransformResidual(residual, static_cast<uint32_t>(mb.cbp), mb.qp);
     const ptrdiff_t pitch = frame.lumaPitch;
-    const bool top = mbY > sliceFirstRow;
+    const bool top = mbY > residual.sliceFirstRow;
     const bool left = mbX > 0;
     const uint32_t x0 = 16 * mbX;
     // Samples above and to the right of blocks 0 and 2 lie in this macroblock's
@@ -83,12 +84,12 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
     uint8_t* origin = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * pitch + x0;
     for (int k = 0; k < 4; ++k) {
         uint8_t* dst = origin + 8 * (k >> 1) * pitch + 8 * (k & 1);
-        uint8_t* pred = buffers.lumaPred[k];
-        kernels.PredictIntraLuma(dst, pitch, mb.lumaPredMode[k], neighbours[k], pred);
+        uint8_t* block = pred.luma[k];
+        kernels.PredictIntraLuma(dst, pitch, mb.lumaPredMode[k], neighbours[k], block);
         if (mb.cbp & (1 << k)) {
-            kernels.StoreLumaBlock(dst, pitch, pred, buffers.luma[k]);
+            kernels.StoreLumaBlock(dst, pitch, block, residual.luma[k]);
         } else {  // no coefficients: the block is its prediction
-            for (int r = 0; r < 8; ++r) std::memcpy(dst + r * pitch, pred + 8 * r, 8);
+            for (int r = 0; r < 8; ++r) std::memcpy(dst + r * pitch, block + 8 * r, 8);
         }
     }
 
@@ -97,20 +98,31 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
     const ChromaNeighbours n = {top, left, top && 8 * mbX + 8 < frame.width / 2};
     uint8_t* cb = frame.cbPlane + offset;
     uint8_t* cr = frame.crPlane + offset;
-    kernels.PredictIntraChroma(cb, chromaPitch, mb.chromaPredMode, n, buffers.cbPred);
-    kernels.StoreChromaBlock(cb, chromaPitch, buffers.cbPred, buffers.cb, (mb.cbp >> 4) & 1);
-    kernels.PredictIntraChroma(cr, chromaPitch, mb.chromaPredMode, n, buffers.crPred);
-    kernels.StoreChromaBlock(cr, chromaPitch, buffers.crPred, buffers.cr, (mb.cbp >> 5) & 1);
+    // A chroma mode whose neighbour is missing (corrupt streams) stops
+    // predicting part-way: the rest is 0, whatever was predicted before.
+    std::memset(pred.cb, 0, sizeof pred.cb);
+    std::memset(pred.cr, 0, sizeof pred.cr);
+    kernels.PredictIntraChroma(cb, chromaPitch, mb.chromaPredMode, n, pred.cb);
+    kernels.StoreChromaBlock(cb, chromaPitch, pred.cb, residual.cb, (mb.cbp >> 4) & 1);
+    kernels.PredictIntraChroma(cr, chromaPitch, mb.chromaPredMode, n, pred.cr);
+    kernels.StoreChromaBlock(cr, chromaPitch, pred.cr, residual.cr, (mb.cbp >> 5) & 1);
 }
 
-void DecodeIMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
-                       MacroblockInfo& mb) {
+void ParseIMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                      MacroblockInfo& mb, MacroblockResidual& residual) {
     mb = MacroblockInfo{};
     mb.mbType = kIntraMbType;
     mb.sliceNumber = pic.slice.number;
     ReadIntraModes(br, pic.frame, mbX, mbY, pic.slice.firstRow, pic.sequence.chroma_format, mb);
     mb.cbp = static_cast<int32_t>(ReadCbp(br, true));
-    ReadQpAndCoefficients(br, pic.header, pic.slice, true, mb, pic.buffers);
+    ReadQpAndCoefficients(br, pic.header, pic.slice, true, mb, residual);
+}
+
+void ParseIntraMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                          uint32_t cbpIndex, MacroblockInfo& mb, MacroblockResidual& residual) {
+    ReadIntraModes(br, pic.frame, mbX, mbY, pic.slice.firstRow, pic.sequence.chroma_format, mb);
+    mb.cbp = kCbpMap[cbpIndex < 64 ? cbpIndex : 0][0];
+    ReadQpAndCoefficients(br, pic.header, pic.slice, true, mb, residual);
 }
 
 }  // namespace avs

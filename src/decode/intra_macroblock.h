@@ -1,11 +1,7 @@
-// Intra macroblocks of every picture type: their modes, and their
-// reconstruction by intra prediction plus residual.
-//
-// A P or B layer decodes an intra macroblock with ReadIntraModes (after its
-// type), its own coded block pattern and QP, ReadResidualCoefficients (intra
-// tables) and InverseTransformResidual (residual.h), then
-// ReconstructIntraMacroblock. Every inter macroblock calls MarkInterBlocks, so
-// that intra blocks beside it predict their mode as DC but still use its samples.
+// Intra macroblocks of every picture type: parsing their modes, coded block
+// pattern, QP and coefficients, and their reconstruction by intra prediction
+// plus residual. Every inter macroblock calls MarkInterBlocks, so that intra
+// blocks beside it predict their mode as DC but still use its samples.
 #pragma once
 
 #include <cstdint>
@@ -28,16 +24,22 @@ void ReadIntraModes(BitReader& br, DecodedFrame& frame, uint32_t mbX, uint32_t m
 // Marks the four blocks of an inter macroblock in the IntraModeMap.
 void MarkInterBlocks(DecodedFrame& frame, uint32_t mbX, uint32_t mbY);
 
-// Predicts and stores the four luma blocks (each from the blocks written
-// before it) and the two chroma blocks; the residuals are in `buffers`.
+// The I-picture macroblock layer: initialises the record, reads modes,
+// coded block pattern, QP and coefficients (into the zeroed residual).
+void ParseIMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                      MacroblockInfo& mb, MacroblockResidual& residual);
+
+// An intra macroblock of a P or B picture, after its type: modes, the coded
+// block pattern of row `cbpIndex` of the intra column (row 0 when the index
+// is 64 or more), QP and coefficients.
+void ParseIntraMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
+                          uint32_t cbpIndex, MacroblockInfo& mb, MacroblockResidual& residual);
+
+// Transforms the residual, then predicts and stores the four luma blocks
+// (each from the blocks written before it) and the two chroma blocks.
 // Samples above the slice's first row are not used.
 void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
-                                uint32_t sliceFirstRow, const MacroblockInfo& mb,
-                                MacroblockBuffers& buffers);
-
-// The I-picture macroblock layer: initialises the record, reads modes,
-// coded block pattern, QP and coefficients (into the cleared buffers).
-void DecodeIMacroblock(PictureState& pic, BitReader& br, uint32_t mbX, uint32_t mbY,
-                       MacroblockInfo& mb);
+                                const MacroblockInfo& mb, MacroblockResidual& residual,
+                                IntraPrediction& pred);
 
 }  // namespace avs

@@ -35,19 +35,29 @@ inline constexpr int32_t kDirSymmetric = 2;
 // intra references, but they do not count for the predicted mode.
 inline constexpr int32_t kModeInterBlock = 16;
 
-// Working buffers of one macroblock, kept by the picture being decoded.
-struct alignas(64) MacroblockBuffers {
-    int16_t luma[4][64];  // coefficients, then residual, luma blocks 0..3
+// What parsing a macroblock leaves for its reconstruction besides its
+// record: the coefficients of its coded blocks (then, in place, their
+// residual). Blocks whose bit in the coded block pattern is clear are zero.
+struct alignas(64) MacroblockResidual {
+    int16_t luma[4][64];  // luma blocks 0..3, 8x8 row-major
     int16_t cb[64];
     int16_t cr[64];
-    uint8_t lumaPred[4][64];  // intra prediction, 8x8, row stride 8
-    uint8_t cbPred[64];
-    uint8_t crPred[64];
-    uint8_t biPred[2][64];  // the two single-direction predictions of a B block
     // Blocks (cbp bit layout) whose only coefficient is the DC, set by
     // ReadResidualCoefficients and used up by InverseTransformResidual: their
     // transform is a single value.
     uint32_t dcOnly;
+    // The first macroblock row of the macroblock's slice: intra prediction
+    // uses no sample above it.
+    uint32_t sliceFirstRow;
+    // The unit's data ended before the macroblock: it is filled with grey.
+    bool unreached;
+};
+
+// Where intra prediction of one macroblock is formed: 8x8 blocks, row stride 8.
+struct alignas(64) IntraPrediction {
+    uint8_t luma[4][64];
+    uint8_t cb[64];
+    uint8_t cr[64];
 };
 
 }  // namespace avs

@@ -133,7 +133,7 @@ void ReferencePrefetcher::Fetch(const DecodedFrame& ref, int mbx, int mby, Motio
 }
 
 void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
-                            const MacroblockBuffers& buffers, int mbx, int mby, int block,
+                            const MacroblockResidual& residual, int mbx, int mby, int block,
                             MotionVector mv) {
     static constexpr McChromaFn KernelTable::*kSlot[] = {
         &KernelTable::McChroma8x8, &KernelTable::McChroma8x4, &KernelTable::McChroma4x8,
@@ -143,13 +143,13 @@ void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const Decode
     const ChromaPlace at(frame, mbx, mby, corner);
     const ChromaSource src(ref, mbx, mby, corner, mv);
     kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref.refCbPlane + src.offset,
-           ref.refChromaPitch, buffers.cb + at.residual, src.ax, src.ay);
+           ref.refChromaPitch, residual.cb + at.residual, src.ax, src.ay);
     kernel(frame.crPlane + at.dst, frame.chromaPitch, ref.refCrPlane + src.offset,
-           ref.refChromaPitch, buffers.cr + at.residual, src.ax, src.ay);
+           ref.refChromaPitch, residual.cr + at.residual, src.ax, src.ay);
 }
 
 void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref0,
-                              const DecodedFrame& ref1, const MacroblockBuffers& buffers, int mbx,
+                              const DecodedFrame& ref1, const MacroblockResidual& residual, int mbx,
                               int mby, int block, MotionVector mv0, MotionVector mv1) {
     const McChromaBiFn kernel =
         shape == ChromaBlock::k8x8 ? gKernels.McChromaBi8x8 : gKernels.McChromaBi4x4;
@@ -159,10 +159,10 @@ void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const Deco
     const ChromaSource src1(ref1, mbx, mby, corner, mv1);
     const ptrdiff_t refPitch = ref0.refChromaPitch;
     kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref0.refCbPlane + src0.offset,
-           ref1.refCbPlane + src1.offset, refPitch, buffers.cb + at.residual, src0.ax, src0.ay,
+           ref1.refCbPlane + src1.offset, refPitch, residual.cb + at.residual, src0.ax, src0.ay,
            src1.ax, src1.ay);
     kernel(frame.crPlane + at.dst, frame.chromaPitch, ref0.refCrPlane + src0.offset,
-           ref1.refCrPlane + src1.offset, refPitch, buffers.cr + at.residual, src0.ax, src0.ay,
+           ref1.refCrPlane + src1.offset, refPitch, residual.cr + at.residual, src0.ax, src0.ay,
            src1.ax, src1.ay);
 }
 

@@ -54,16 +54,16 @@ enum class ChromaBlock : uint8_t { k8x8, k8x4, k4x8, k4x4 };
 // The chroma block of `shape` for block index k (8x4: 0 upper, 2 lower; 4x8:
 // 0 left, 1 right; 4x4: 0..3; 8x8: 0) of macroblock (mbx, mby), in both
 // planes: predicted from `ref`, plus its part of the macroblock's chroma
-// residual in `buffers`, clipped, written into `frame`.
+// residual in `residual`, clipped, written into `frame`.
 void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
-                            const MacroblockBuffers& buffers, int mbx, int mby, int block,
+                            const MacroblockResidual& residual, int mbx, int mby, int block,
                             MotionVector mv);
 
 // Bi-directional chroma of the whole 8x8 block (shape k8x8, block 0) or of
 // one 4x4 block (k4x4): the rounded average of the two predictions, then as
 // MotionCompensateChroma.
 void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref0,
-                              const DecodedFrame& ref1, const MacroblockBuffers& buffers, int mbx,
+                              const DecodedFrame& ref1, const MacroblockResidual& residual, int mbx,
                               int mby, int block, MotionVector mv0, MotionVector mv1);
 
 }  // namespace avs

@@ -12,10 +12,7 @@
 namespace avs {
 
 // What one picture's decode owns, apart from the stream's headers that it
-// reads: the frame it writes, the slice in force with its running QP, and the
-// working buffers of the macroblock being decoded. The buffers start zeroed:
-// a chroma mode that predicts nothing (corrupt streams) leaves the prediction
-// as it was, and a picture must decode the same whatever came before it.
+// reads: the frame it writes, and the slice in force with its running QP.
 struct PictureState {
     PictureState(const StreamHeaders& headers, DecodedFrame& target)
         : sequence(headers.sequence),
@@ -29,7 +26,6 @@ struct PictureState {
     const PictureHeader& header;
     DecodedFrame& frame;
     SliceState slice;
-    MacroblockBuffers buffers{};
 };
 
 // The reader stands just behind the picture header. Macroblocks that the

@@ -9,33 +9,33 @@
 
 namespace avs {
 
-void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp) {
+void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp) {
     for (int k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) std::memset(buffers.luma[k], 0, sizeof buffers.luma[k]);
+        if (cbp & (1u << k)) std::memset(residual.luma[k], 0, sizeof residual.luma[k]);
     }
-    if (cbp & 0x10) std::memset(buffers.cb, 0, sizeof buffers.cb);
-    if (cbp & 0x20) std::memset(buffers.cr, 0, sizeof buffers.cr);
+    if (cbp & 0x10) std::memset(residual.cb, 0, sizeof residual.cb);
+    if (cbp & 0x20) std::memset(residual.cr, 0, sizeof residual.cr);
 }
 
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
-                              MacroblockBuffers& buffers) {
+                              MacroblockResidual& residual) {
     const KernelTable& kernels = gKernels;
     const DecodeBlockFn decodeLuma =
         intra ? kernels.DecodeIntraLumaBlock : kernels.DecodeInterLumaBlock;
     uint32_t dcOnly = 0;
     for (uint32_t k = 0; k < 4; ++k) {
-        if (cbp & (1u << k) && decodeLuma(br, scan, buffers.luma[k]) == 1) dcOnly |= 1u << k;
+        if (cbp & (1u << k) && decodeLuma(br, scan, residual.luma[k]) == 1) dcOnly |= 1u << k;
     }
-    if (cbp & 0x10 && kernels.DecodeChromaBlock(br, scan, buffers.cb) == 1) dcOnly |= 0x10;
-    if (cbp & 0x20 && kernels.DecodeChromaBlock(br, scan, buffers.cr) == 1) dcOnly |= 0x20;
-    buffers.dcOnly = dcOnly;
+    if (cbp & 0x10 && kernels.DecodeChromaBlock(br, scan, residual.cb) == 1) dcOnly |= 0x10;
+    if (cbp & 0x20 && kernels.DecodeChromaBlock(br, scan, residual.cr) == 1) dcOnly |= 0x20;
+    residual.dcOnly = dcOnly;
 }
 
 void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, SliceState& slice,
-                           bool intra, MacroblockInfo& mb, MacroblockBuffers& buffers) {
+                           bool intra, MacroblockInfo& mb, MacroblockResidual& residual) {
     ReadQpDelta(br, picture, slice, mb);
     ReadResidualCoefficients(br, static_cast<uint32_t>(mb.cbp), intra,
-                             ScanOrder(picture.picture_structure), buffers);
+                             ScanOrder(picture.picture_structure), residual);
 }
 
 namespace {
@@ -50,17 +50,18 @@ inline void TransformBlock(int16_t* block, bool dcOnly, int qp, DequantIdctFn tr
 
 }  // namespace
 
-void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp) {
+void InverseTransformResidual(MacroblockResidual& residual, uint32_t cbp, int qp) {
+    if (cbp == 0) return;  // skipped and uncoded macroblocks: nothing noted either
     const DequantIdctFn transform = gKernels.DequantIdct;
-    const uint32_t dcOnly = buffers.dcOnly & cbp;
+    const uint32_t dcOnly = residual.dcOnly & cbp;
     for (uint32_t k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) TransformBlock(buffers.luma[k], dcOnly & (1u << k), qp, transform);
+        if (cbp & (1u << k)) TransformBlock(residual.luma[k], dcOnly & (1u << k), qp, transform);
     }
     const int chromaQp = ChromaQp(qp);
-    if (cbp & 0x10) TransformBlock(buffers.cb, dcOnly & 0x10, chromaQp, transform);
-    if (cbp & 0x20) TransformBlock(buffers.cr, dcOnly & 0x20, chromaQp, transform);
-    // Used up: coefficients that reach the buffers another way never meet a stale mask.
-    buffers.dcOnly = 0;
+    if (cbp & 0x10) TransformBlock(residual.cb, dcOnly & 0x10, chromaQp, transform);
+    if (cbp & 0x20) TransformBlock(residual.cr, dcOnly & 0x20, chromaQp, transform);
+    // Used up: coefficients that reach the residual another way never meet a stale mask.
+    residual.dcOnly = 0;
 }
 
 }  // namespace avs

@@ -1,5 +1,5 @@
 // The residual of one macroblock: the coefficients of its coded blocks,
-// dequantised and inverse-transformed in the macroblock's working buffers.
+// dequantised and inverse-transformed in place.
 #pragma once
 
 #include <cstdint>
@@ -12,21 +12,21 @@ namespace avs {
 
 // Zeroes only the blocks whose cbp bit is set: after a macroblock that started
 // from all-zero blocks, this is all the next one needs.
-void ClearCodedResidual(MacroblockBuffers& buffers, uint32_t cbp);
+void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp);
 
 // Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3
 // with the intra or inter tables, then Cb and Cr; notes the blocks that hold
-// only a DC coefficient (buffers.dcOnly) for InverseTransformResidual.
+// only a DC coefficient (residual.dcOnly) for InverseTransformResidual.
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
-                              MacroblockBuffers& buffers);
+                              MacroblockResidual& residual);
 
 // The macroblock's QP (ReadQpDelta), then its coefficients as above.
 void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, SliceState& slice,
-                           bool intra, MacroblockInfo& mb, MacroblockBuffers& buffers);
+                           bool intra, MacroblockInfo& mb, MacroblockResidual& residual);
 
 // Dequantises and transforms the coded blocks: luma with the macroblock's QP,
 // Cb and Cr with its chroma QP. Uncoded blocks are zero and stay zero. Blocks noted as DC-only
 // are filled with their one value instead of being transformed.
-void InverseTransformResidual(MacroblockBuffers& buffers, uint32_t cbp, int qp);
+void InverseTransformResidual(MacroblockResidual& residual, uint32_t cbp, int qp);
 
 }  // namespace avs

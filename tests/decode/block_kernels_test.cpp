@@ -120,7 +120,7 @@ TEST(InverseTransform, ChromaBlocksTakeTheChromaQp) {
     for (const auto& [qp, chromaQp] : cases) {
         ASSERT_EQ(ChromaQp(qp), chromaQp);
         for (const Block* b : {&dcOnly, &full}) {
-            MacroblockBuffers buffers{};
+            MacroblockResidual buffers{};
             for (int16_t* block : {buffers.luma[0], buffers.cb, buffers.cr})
                 std::copy(b->begin(), b->end(), block);
             buffers.dcOnly = b == &dcOnly ? 0x31 : 0;
@@ -137,7 +137,7 @@ TEST(InverseTransform, ChromaBlocksTakeTheChromaQp) {
 // transformed in full, whatever an earlier macroblock noted as DC-only.
 TEST(InverseTransform, NoStaleDcOnlyMask) {
     FillKernelTable();
-    MacroblockBuffers buffers{};
+    MacroblockResidual buffers{};
     buffers.luma[0][0] = 5;
     buffers.dcOnly = 0x1;
     InverseTransformResidual(buffers, 0x1, 30);

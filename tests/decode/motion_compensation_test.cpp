@@ -139,7 +139,7 @@ TEST(MotionCompensation, FoldedVectorsReadTheReplicatedEdge) {
         // A picture narrower than its decoded area: vectors fold at its width.
         ClipMotionVector(mv0, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
         ClipMotionVector(mv1, 16 * mbx, 16 * mby, kWidth - 5, kHeight);
-        MacroblockBuffers buffers{};
+        MacroblockResidual buffers{};
         for (int16_t& v : buffers.luma[0]) v = static_cast<int16_t>(int(rng() % 512) - 256);
         for (int16_t* b :
              {buffers.luma[1], buffers.luma[2], buffers.luma[3], buffers.cb, buffers.cr}) {
