@@ -93,6 +93,7 @@ TEST_F(AvsdecTool, ErrorsGiveOneLineAndStatusOne) {
         {Quote(stream) + " -o x.md5 --chunk", "--chunk needs a value"},
         {Quote(stream) + " -o x.md5 --fast", "unknown option --fast"},
         {Quote(stream) + " -o " + Quote(Temp("a%d%d.bmp")), "not a BMP file name"},
+        {Quote(stream) + " -o x.bmp", "'x.bmp' holds one picture: number the files with %d"},
     };
     for (const auto& [args, message] : cases) {
         Outcome o = Run(args);
@@ -168,6 +169,7 @@ TEST_F(AvsdecDecode, PictureFilesHaveTheirFormatsSizes) {
         {"-o out.raw --format uyvy", "out.raw", kPictures * kW * kH * 2},
         {"-o out.raw --format bgr4", "out.raw", kPictures * kW * kH * 4},
         {"-o out%02d.bmp --frames 2", "out01.bmp", 54 + kW * 3 * kH},
+        {"-o one.bmp --frames 1", "one.bmp", 54 + kW * 3 * kH},
         {"--muxer null", "", 0},
     };
     for (const Case& c : cases) {
@@ -181,7 +183,8 @@ TEST_F(AvsdecDecode, PictureFilesHaveTheirFormatsSizes) {
     EXPECT_FALSE(fs::exists(Temp("out02.bmp")));
 }
 
-TEST_F(AvsdecDecode, StreamsWithoutPicturesAreErrors) {
+// Each fails with one line and leaves no output file behind.
+TEST_F(AvsdecDecode, InputsWithoutPicturesAreErrors) {
     std::vector<uint8_t> junk(1000, 0x55);
     WriteBytes(Temp("junk.avs"), junk);
     std::vector<uint8_t> bytes = ReadFile(stream_);
@@ -190,9 +193,11 @@ TEST_F(AvsdecDecode, StreamsWithoutPicturesAreErrors) {
     WriteBytes(Temp("header_only.avs"), bytes);
     for (auto [name, message] : {std::pair{"junk.avs", "no sequence header in"},
                                  {"header_only.avs", "no picture could be decoded from"}}) {
-        Outcome o = Run(Quote(Temp(name)) + " --muxer null");
+        Outcome o = Run(Quote(Temp(name)) + " -o out.y4m");
         EXPECT_EQ(o.status, 1) << name;
         EXPECT_NE(o.err.find(message), std::string::npos) << name << ": " << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_FALSE(fs::exists(Temp("out.y4m"))) << name;
     }
 }
 

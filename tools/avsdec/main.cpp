@@ -50,7 +50,7 @@ int Run(const Options& options) {
                                                 "' from its extension (use --muxer)"
                                           : "unknown muxer '" + options.muxer + "'");
     }
-    MuxerSettings settings{AVS_FOURCC_YV12};
+    MuxerSettings settings{AVS_FOURCC_YV12, options.frames};
     if (!options.format.empty()) {
         settings.rawFourcc = RawFormatFourcc(options.format);
         if (settings.rawFourcc == 0) return Fail("unknown --format '" + options.format + "'");
@@ -63,7 +63,6 @@ int Run(const Options& options) {
     std::unique_ptr<Input> input = OpenInput(options.input, &error);
     if (input == nullptr) return Fail(error);
     std::unique_ptr<Muxer> muxer = entry->create(settings);
-    if (!muxer->Open(options.output)) return Fail(muxer->Error());
 
     Progress progress;
     bool writeFailed = false;
@@ -79,6 +78,7 @@ int Run(const Options& options) {
         return options.frames == 0 || picture.index + 1 < options.frames;
     });
     if (!decoder.Ok()) return Fail("the decoder could not be created");
+    if (!muxer->Open(options.output)) return Fail(muxer->Error());
 
     const auto start = std::chrono::steady_clock::now();
     std::vector<uint8_t> chunk(options.chunk);
@@ -87,11 +87,18 @@ int Run(const Options& options) {
         if (n == 0) break;
         decoder.Push({chunk.data(), n});
     }
-    if (!input->Error().empty()) return Fail(input->Error());
     decoder.Finish();
     progress.Clear();
     if (writeFailed) return Fail(muxer->Error());
+    if (decoder.Pictures() == 0) {
+        muxer->Discard();  // no empty file behind a run that gave nothing
+        if (!input->Error().empty()) return Fail(input->Error());
+        return Fail(decoder.Sequence().profile_id == 0
+                        ? "no sequence header in '" + options.input + "'"
+                        : "no picture could be decoded from '" + options.input + "'");
+    }
     if (!muxer->Close()) return Fail(muxer->Error());
+    if (!input->Error().empty()) return Fail(input->Error());
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -99,11 +106,6 @@ int Run(const Options& options) {
         std::fprintf(stderr,
                      "avsdec: %u times the decoder could take no more input and was reset\n",
                      decoder.Resets());
-    }
-    if (decoder.Pictures() == 0) {
-        return Fail(decoder.Sequence().profile_id == 0
-                        ? "no sequence header in '" + options.input + "'"
-                        : "no picture could be decoded from '" + options.input + "'");
     }
     std::fprintf(stderr, "avsdec: %u pictures, %ux%u, %.3f s, %.1f pictures/s\n",
                  decoder.Pictures(), width, height, seconds,

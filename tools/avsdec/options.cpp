@@ -17,6 +17,7 @@ const char kUsage[] =
     "                       .md5  one MD5 per picture, as in the conformance .md5 files\n"
     "                       .raw  raw pictures in the --format layout\n"
     "                       .bmp  one BMP file per picture, numbered: out%04d.bmp\n"
+    "                             (a name without %d takes --frames 1)\n"
     "  --muxer NAME       y4m, yuv, md5, raw, bmp, or null (decode only), whatever\n"
     "                     the extension\n"
     "  --format NAME      layout of raw output: yv12 (default), yuy2, uyvy, bgr3, bgr4\n"
