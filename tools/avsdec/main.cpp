@@ -1,5 +1,6 @@
-// avsdec: decodes an AVS elementary stream to pictures, through the
-// library's public C interface only, as any host does.
+// avsdec: decodes AVS video to pictures, through the library's public C
+// interface only, as any host does. The input modules take the video out of
+// its container, if it has one.
 #include <unistd.h>
 
 #include <chrono>
@@ -60,7 +61,7 @@ int Run(const Options& options) {
     }
 
     std::string error;
-    std::unique_ptr<Input> input = OpenInput(options.input, &error);
+    std::unique_ptr<Input> input = OpenInput(options.input, options.pid, &error);
     if (input == nullptr) return Fail(error);
     std::unique_ptr<Muxer> muxer = entry->create(settings);
 
@@ -82,12 +83,19 @@ int Run(const Options& options) {
 
     const auto start = std::chrono::steady_clock::now();
     std::vector<uint8_t> chunk(options.chunk);
+    bool warned = false;
     while (!decoder.Stopped()) {
         const size_t n = input->Read(chunk);
+        if (!warned && !input->Warning().empty()) {
+            progress.Clear();
+            std::fprintf(stderr, "avsdec: warning: %s\n", input->Warning().c_str());
+            warned = true;
+        }
         if (n == 0) break;
         decoder.Push({chunk.data(), n});
     }
-    decoder.Finish();
+    // After a read error the stream stops wherever the error hit it.
+    decoder.Finish(input->Error().empty() && input->EndsAtUnitEnd());
     progress.Clear();
     if (writeFailed) return Fail(muxer->Error());
     if (decoder.Pictures() == 0) {
