@@ -19,6 +19,11 @@ struct Stream {
     bool wholeToo;     // large streams are fed in pieces only
 };
 
+// Test output names the stream rather than the parameter's bytes.
+void PrintTo(const Stream& stream, std::ostream* os) {
+    *os << stream.path;
+}
+
 class Conformance : public ::testing::TestWithParam<Stream> {};
 
 TEST_P(Conformance, EveryPictureIsBitExact) {

@@ -8,10 +8,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 #include <string>
 
 #include "support/decode_stream.h"
 #include "support/test_paths.h"
+#include "tools/container_builder.h"
 
 namespace avs::test {
 namespace {
@@ -92,7 +94,10 @@ TEST_F(AvsdecTool, ErrorsGiveOneLineAndStatusOne) {
         {Quote(stream) + " -o x.md5 --frames 0", "--frames takes"},
         {Quote(stream) + " -o x.md5 --chunk", "--chunk needs a value"},
         {Quote(stream) + " -o x.md5 --fast", "unknown option --fast"},
+        {Quote(stream) + " -o x.md5 --pid 0x1fff", "--pid takes"},
+        {Quote(stream) + " -o x.md5 --pid 256", "--pid applies to transport streams"},
         {Quote(stream) + " -o " + Quote(Temp("a%d%d.bmp")), "not a BMP file name"},
+        {Quote(stream) + " -o x.bmp", "'x.bmp' holds one picture: number the files with %d"},
     };
     for (const auto& [args, message] : cases) {
         Outcome o = Run(args);
@@ -168,6 +173,7 @@ TEST_F(AvsdecDecode, PictureFilesHaveTheirFormatsSizes) {
         {"-o out.raw --format uyvy", "out.raw", kPictures * kW * kH * 2},
         {"-o out.raw --format bgr4", "out.raw", kPictures * kW * kH * 4},
         {"-o out%02d.bmp --frames 2", "out01.bmp", 54 + kW * 3 * kH},
+        {"-o one.bmp --frames 1", "one.bmp", 54 + kW * 3 * kH},
         {"--muxer null", "", 0},
     };
     for (const Case& c : cases) {
@@ -181,18 +187,94 @@ TEST_F(AvsdecDecode, PictureFilesHaveTheirFormatsSizes) {
     EXPECT_FALSE(fs::exists(Temp("out02.bmp")));
 }
 
-TEST_F(AvsdecDecode, StreamsWithoutPicturesAreErrors) {
-    std::vector<uint8_t> junk(1000, 0x55);
-    WriteBytes(Temp("junk.avs"), junk);
+// Each fails with one line and leaves no output file behind.
+TEST_F(AvsdecDecode, InputsWithoutPicturesAreErrors) {
+    WriteBytes(Temp("junk.avs"), std::vector<uint8_t>(1000, 0x55));
     std::vector<uint8_t> bytes = ReadFile(stream_);
-    bytes.resize(std::search(bytes.begin(), bytes.end(), std::begin(kIStart), std::end(kIStart)) -
-                 bytes.begin());
+    bytes.erase(std::search(bytes.begin(), bytes.end(), std::begin(kIStart), std::end(kIStart)),
+                bytes.end());
     WriteBytes(Temp("header_only.avs"), bytes);
-    for (auto [name, message] : {std::pair{"junk.avs", "no sequence header in"},
-                                 {"header_only.avs", "no picture could be decoded from"}}) {
-        Outcome o = Run(Quote(Temp(name)) + " --muxer null");
+    WriteBytes(Temp("picture_only.avs"), {0, 0, 1, 0xB3, 0x12, 0x34, 0x56, 0, 0, 1, 0xB1});
+    TsBuilder ts;
+    ts.Pat(0x1000).Pmt(0x1000, {{0x1B, 0x100}, {0x03, 0x101}});
+    WriteBytes(Temp("other_video.ts"), ts.stream);
+    for (auto [name, message] : {
+             std::pair{"junk.avs", "is neither an AVS elementary stream nor an MPEG-2 transport"},
+             {"picture_only.avs", "no sequence header in"},
+             {"header_only.avs", "no picture could be decoded from"},
+             {"other_video.ts",
+              "without AVS video (stream_type 0x42); its programmes carry "
+              "stream types 0x1b, 0x03"},
+         }) {
+        Outcome o = Run(Quote(Temp(name)) + " -o out.y4m");
         EXPECT_EQ(o.status, 1) << name;
         EXPECT_NE(o.err.find(message), std::string::npos) << name << ": " << o.err;
+        EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
+        EXPECT_FALSE(fs::exists(Temp("out.y4m"))) << name;
+    }
+}
+
+// The transport and program streams carry f_ipb_cif: the same listing from
+// each, whether named or on standard input.
+TEST_F(AvsdecTool, ContainersGiveTheirStreamsPictures) {
+    const std::string expected = ReadText(DataDir() / "f_ipb_cif.md5");
+    for (const char* name : {"f_ipb_cif.ts", "f_ipb_cif_audio.ts", "f_ipb_cif.mpg"}) {
+        for (const std::string from : {"", "- <"}) {
+            Outcome o = Run(from + Quote(DataDir() / name) + " -o out.md5");
+            EXPECT_EQ(o.status, 0) << from << name << ": " << o.err;
+            EXPECT_EQ(ReadText(Temp("out.md5")), expected) << from << name;
+            EXPECT_EQ(o.err.rfind("avsdec: 30 pictures, 352x288, ", 0), 0u) << o.err;
+        }
+    }
+}
+
+// Cut inside a packet, packets lost, bytes flipped, a PES packet cut short:
+// the tool ends as a program should, and the pictures it gives are the
+// stream's, as far as the damage leaves them whole.
+TEST_F(AvsdecTool, DamagedContainersEndCleanly) {
+    const std::vector<std::string> listing = ReadMd5Lines(DataDir() / "f_ipb_cif.md5");
+    const std::vector<uint8_t> ts = ReadFile(DataDir() / "f_ipb_cif_audio.ts");
+    const std::vector<uint8_t> ps = ReadFile(DataDir() / "f_ipb_cif.mpg");
+    std::vector<uint8_t> lost = ts, flipped = ts, shortPes = ps;
+    lost.erase(lost.begin() + 188 * 600, lost.begin() + 188 * 602);  // two gaps, one warning
+    lost.erase(lost.begin() + 188 * 300, lost.begin() + 188 * 304);
+    for (size_t i = 1000; i < flipped.size(); i += 4001) flipped[i] ^= 0x5A;
+    shortPes.erase(shortPes.begin() + 50000, shortPes.begin() + 51000);
+    struct Case {
+        const char* name;
+        std::vector<uint8_t> bytes;
+        bool exact;           // every picture is one of the listing's, and no warning
+        const char* warning;  // what the warning says, if there must be one
+    };
+    const Case cases[] = {
+        {"cut.ts", {ts.begin(), ts.begin() + 188 * 700 + 77}, true, nullptr},
+        {"lost.ts", lost, false, "packets of PID 0x0300 are missing"},
+        {"flipped.ts", flipped, false, nullptr},
+        {"short_pes.mpg", shortPes, false, "damaged at byte"},
+    };
+    for (const Case& c : cases) {
+        WriteBytes(Temp(c.name), c.bytes);
+        Outcome o = Run("- --muxer md5 -o - <" + Quote(Temp(c.name)));
+        ASSERT_TRUE(o.status == 0 || o.status == 1) << c.name << ": " << o.status << " " << o.err;
+        constexpr std::string_view kWarning = "avsdec: warning: ";
+        const size_t warning = o.err.find(kWarning);
+        EXPECT_TRUE(warning == std::string::npos ||
+                    o.err.find(kWarning, warning + 1) == std::string::npos)
+            << c.name << " warns more than once: " << o.err;
+        if (c.exact) {
+            EXPECT_EQ(o.status, 0) << c.name << ": " << o.err;
+            EXPECT_EQ(warning, std::string::npos) << c.name << ": " << o.err;
+        }
+        if (c.warning != nullptr) {
+            EXPECT_NE(o.err.find(c.warning), std::string::npos) << o.err;
+        }
+        std::istringstream lines(o.out);
+        for (std::string line; c.exact && std::getline(lines, line);) {
+            const std::string md5 = line.substr(line.find(' '));
+            EXPECT_TRUE(line[0] == '#' || std::any_of(listing.begin(), listing.end(),
+                                                      [&](auto& l) { return l.ends_with(md5); }))
+                << c.name << ": " << line;
+        }
     }
 }
 

@@ -1,5 +1,6 @@
-// avsdec: decodes an AVS elementary stream to pictures, through the
-// library's public C interface only, as any host does.
+// avsdec: decodes AVS video to pictures, through the library's public C
+// interface only, as any host does. The input modules take the video out of
+// its container, if it has one.
 #include <unistd.h>
 
 #include <chrono>
@@ -50,7 +51,7 @@ int Run(const Options& options) {
                                                 "' from its extension (use --muxer)"
                                           : "unknown muxer '" + options.muxer + "'");
     }
-    MuxerSettings settings{AVS_FOURCC_YV12};
+    MuxerSettings settings{AVS_FOURCC_YV12, options.frames};
     if (!options.format.empty()) {
         settings.rawFourcc = RawFormatFourcc(options.format);
         if (settings.rawFourcc == 0) return Fail("unknown --format '" + options.format + "'");
@@ -60,10 +61,9 @@ int Run(const Options& options) {
     }
 
     std::string error;
-    std::unique_ptr<Input> input = OpenInput(options.input, &error);
+    std::unique_ptr<Input> input = OpenInput(options.input, options.pid, &error);
     if (input == nullptr) return Fail(error);
     std::unique_ptr<Muxer> muxer = entry->create(settings);
-    if (!muxer->Open(options.output)) return Fail(muxer->Error());
 
     Progress progress;
     bool writeFailed = false;
@@ -79,19 +79,34 @@ int Run(const Options& options) {
         return options.frames == 0 || picture.index + 1 < options.frames;
     });
     if (!decoder.Ok()) return Fail("the decoder could not be created");
+    if (!muxer->Open(options.output)) return Fail(muxer->Error());
 
     const auto start = std::chrono::steady_clock::now();
     std::vector<uint8_t> chunk(options.chunk);
+    bool warned = false;
     while (!decoder.Stopped()) {
         const size_t n = input->Read(chunk);
+        if (!warned && !input->Warning().empty()) {
+            progress.Clear();
+            std::fprintf(stderr, "avsdec: warning: %s\n", input->Warning().c_str());
+            warned = true;
+        }
         if (n == 0) break;
         decoder.Push({chunk.data(), n});
     }
-    if (!input->Error().empty()) return Fail(input->Error());
-    decoder.Finish();
+    // After a read error the stream stops wherever the error hit it.
+    decoder.Finish(input->Error().empty() && input->EndsAtUnitEnd());
     progress.Clear();
     if (writeFailed) return Fail(muxer->Error());
+    if (decoder.Pictures() == 0) {
+        muxer->Discard();  // no empty file behind a run that gave nothing
+        if (!input->Error().empty()) return Fail(input->Error());
+        return Fail(decoder.Sequence().profile_id == 0
+                        ? "no sequence header in '" + options.input + "'"
+                        : "no picture could be decoded from '" + options.input + "'");
+    }
     if (!muxer->Close()) return Fail(muxer->Error());
+    if (!input->Error().empty()) return Fail(input->Error());
 
     const double seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
@@ -99,11 +114,6 @@ int Run(const Options& options) {
         std::fprintf(stderr,
                      "avsdec: %u times the decoder could take no more input and was reset\n",
                      decoder.Resets());
-    }
-    if (decoder.Pictures() == 0) {
-        return Fail(decoder.Sequence().profile_id == 0
-                        ? "no sequence header in '" + options.input + "'"
-                        : "no picture could be decoded from '" + options.input + "'");
     }
     std::fprintf(stderr, "avsdec: %u pictures, %ux%u, %.3f s, %.1f pictures/s\n",
                  decoder.Pictures(), width, height, seconds,

@@ -13,6 +13,7 @@ struct Options {
     std::string format;  // raw output layout; empty: yv12
     size_t chunk = 65536;
     uint32_t frames = 0;  // 0: every picture
+    int pid = -1;         // a transport stream's video PID; -1: from its programme tables
     bool help = false;
     bool version = false;
 };

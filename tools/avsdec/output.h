@@ -14,6 +14,7 @@ namespace avs::tool {
 
 struct MuxerSettings {
     uint32_t rawFourcc;  // the raw module's layout (--format)
+    uint32_t frames;     // the most pictures the run writes (--frames); 0: no limit
 };
 
 class Muxer {
@@ -26,6 +27,8 @@ class Muxer {
     virtual bool Open(const std::string& path) = 0;
     virtual bool Write(const Picture& picture) = 0;
     virtual bool Close() = 0;
+    // The run failed before the first picture: removes what Open created.
+    virtual void Discard() {}
     // Why the last call failed (names the file).
     const std::string& Error() const { return error_; }
 

@@ -62,6 +62,8 @@ void Put32(uint8_t*& p, uint32_t v) {
 
 class BmpMuxer final : public Muxer {
   public:
+    explicit BmpMuxer(uint32_t frames) : frames_(frames) {}
+
     PictureRequest Request() const override {
         return {AVS_FOURCC_BGR3,
                 [](uint32_t w) { return static_cast<int32_t>((3 * w + 3) & ~3u); }};
@@ -73,16 +75,20 @@ class BmpMuxer final : public Muxer {
             error_ = "'" + path + "' is not a BMP file name (use a name such as out%04d.bmp)";
             return false;
         }
+        // A stream's picture count shows only while decoding: refuse now
+        // what could not be finished then.
+        if (!pattern->numbered && frames_ != 1) {
+            error_ = "'" + path +
+                     "' holds one picture: number the files with %d, as in out%04d.bmp (or "
+                     "add --frames 1)";
+            return false;
+        }
         pattern_ = *pattern;
         return true;
     }
 
     bool Write(const Picture& p) override {
         const std::string name = pattern_.Name(p.index);
-        if (!pattern_.numbered && p.index > 0) {
-            error_ = "'" + name + "' holds one picture; number the files, as in out%04d.bmp";
-            return false;
-        }
         std::array<uint8_t, 54> header{};
         uint8_t* h = header.data();
         const auto imageBytes = static_cast<uint32_t>(p.bytes.size());
@@ -111,13 +117,14 @@ class BmpMuxer final : public Muxer {
     bool Close() override { return true; }
 
   private:
+    uint32_t frames_;
     NamePattern pattern_;
 };
 
 }  // namespace
 
-std::unique_ptr<Muxer> CreateBmpMuxer(const MuxerSettings&) {
-    return std::make_unique<BmpMuxer>();
+std::unique_ptr<Muxer> CreateBmpMuxer(const MuxerSettings& settings) {
+    return std::make_unique<BmpMuxer>(settings.frames);
 }
 
 }  // namespace avs::tool

@@ -42,4 +42,11 @@ bool OutputFile::Close() {
     return (flushed && closed) || Fail();
 }
 
+void OutputFile::Discard() {
+    if (file_ == nullptr || file_ == stdout) return;
+    std::fclose(file_);
+    file_ = nullptr;
+    std::remove(path_.c_str());
+}
+
 }  // namespace avs::tool

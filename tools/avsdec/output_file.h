@@ -24,6 +24,8 @@ class OutputFile {
     bool Write(std::string_view text);
     // Flushes and closes; false when anything written was lost.
     bool Close();
+    // Closes and removes the file (not standard output).
+    void Discard();
     // "cannot write 'PATH': REASON".
     const std::string& Error() const { return error_; }
 
@@ -41,6 +43,7 @@ class FileMuxer : public Muxer {
   public:
     bool Open(const std::string& path) override { return Check(file_.Open(path)); }
     bool Close() override { return Check(file_.Close()); }
+    void Discard() override { file_.Discard(); }
 
   protected:
     bool Check(bool ok) {

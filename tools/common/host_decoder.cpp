@@ -6,6 +6,7 @@
 namespace avs::tool {
 namespace {
 
+constexpr uint32_t kSequenceHeader = 0x000001B0;
 constexpr uint32_t kSequenceEnd = 0x000001B1;
 constexpr uint32_t kIPicture = 0x000001B3;
 constexpr uint32_t kPbPicture = 0x000001B6;
@@ -79,6 +80,7 @@ void HostDecoder::FeedPending() {
         CheckDelivery(true);
         Control(AVS_ResetDecoder, 0);
         takenTail_ = kNoBytes;
+        pictureOpen_ = false;
         ++resets_;
         idle = 0;
     }
@@ -86,17 +88,23 @@ void HostDecoder::FeedPending() {
 }
 
 // Watches the start codes the library has taken: which unit delivered a
-// picture, and whether a picture unit came since the last flush.
+// picture, and whether a picture unit came since the last flush. A picture
+// unit counts once the next unit's start code shows it whole; one still open
+// at the end of a cut input is never decoded.
 void HostDecoder::Taken(std::span<const uint8_t> bytes) {
     for (uint8_t b : bytes) {
         takenTail_ = takenTail_ << 8 | b;
-        if (takenTail_ == kIPicture || takenTail_ == kPbPicture) pictureSinceFlush_ = true;
+        const bool picture = takenTail_ == kIPicture || takenTail_ == kPbPicture;
+        if (picture || takenTail_ == kSequenceHeader || takenTail_ == kSequenceEnd) {
+            pictureSinceFlush_ |= pictureOpen_;
+            pictureOpen_ = picture;
+        }
     }
 }
 
-void HostDecoder::Finish() {
+void HostDecoder::Finish(bool unitEndKnown) {
     if (stopped_ || stream_ == nullptr) return;
-    if (inputTail_ != kSequenceEnd) Push(kSequenceEndBytes);
+    if (unitEndKnown && inputTail_ != kSequenceEnd) Push(kSequenceEndBytes);
     if (stopped_) return;
     pending_.clear();  // at most three bytes that hold no unit
     stream_->Feed(stream_, nullptr, 0);

@@ -51,8 +51,10 @@ class HostDecoder {
     bool Push(std::span<const uint8_t> bytes);
     // End of input: feeds a sequence end when the input does not end with
     // one, so the last picture is decoded and delivered, then the library's
-    // end-of-stream call.
-    void Finish();
+    // end-of-stream call. When the input may have stopped inside a unit
+    // (`unitEndKnown` false: a cut recording), no sequence end is added: the
+    // unit in progress, which nothing shows to be whole, is dropped.
+    void Finish(bool unitEndKnown = true);
 
     bool Stopped() const { return stopped_; }
     uint32_t Pictures() const { return pictures_; }
@@ -75,6 +77,7 @@ class HostDecoder {
     std::vector<uint8_t> picture_;  // the fetched picture
     uint32_t inputTail_ = 0;        // last four input bytes, big-endian
     uint32_t takenTail_ = 0;        // last four bytes the library took
+    bool pictureOpen_ = false;      // the last unit taken is a picture, not yet ended
     bool pictureSinceFlush_ = false;
     bool stopped_ = false;
     uint32_t pictures_ = 0;
