@@ -107,6 +107,12 @@ enum AVS_Request {
     AVS_SetPictureBuffer = 0x101, /* argument is the buffer itself (malloc'd; decoder frees it) */
     AVS_SetOutputPitch = 0x106,   /* 32-bit signed pitch at argument, for AVS_ConvertPicture */
     AVS_SetOutputFourcc = 0x107,  /* 32-bit FourCC at argument */
+    /* 32-bit count at argument: the threads each picture is decoded on. 0 and
+     * 1 decode on the thread that calls Feed alone; N > 1 adds N - 1 worker
+     * threads of the stream's own (at most 63), started with the next picture
+     * and ended by Done or Free. Pictures are the same for every count. Set it
+     * before the first Feed; a later change applies from the next picture. */
+    AVS_SetDecodingThreads = 0x108,
     AVS_ResetDecoder = 0x201,     /* drop held data and pictures; keeps the sequence header */
     AVS_GetStatusAndDelivery = 0x10003, /* returns delivery flag | status word; writes nothing */
     AVS_GetSequenceInfo = 0x10004,      /* 13 words (AVS_SequenceInfo) at argument */

@@ -1,5 +1,6 @@
 #include "api/decoder.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <new>
@@ -98,6 +99,9 @@ int32_t SetParam(AvsDecoder* decoder, uintptr_t argument, uint32_t id) {
             return 1;
         case Param::OutputFourcc:
             if (argument != 0) decoding.outputFourcc = ReadWord(argument);
+            return 1;
+        case Param::DecodingThreads:
+            if (argument != 0) decoding.threads = std::min(ReadWord(argument), kMaxDecodingThreads);
             return 1;
         default:
             return 0;

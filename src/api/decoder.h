@@ -31,6 +31,7 @@ enum class DecoderParam : uint32_t {
     ConvertPitch = 12,
     ConvertFourcc = 13,  // written only for the five convertible FourCCs
     SequenceInfo = 14,   // the 13 SequenceHeader words
+    DecodingThreads = 15,
 };
 
 struct AvsDecoder;

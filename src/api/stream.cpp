@@ -53,6 +53,7 @@ constexpr ParamRequest kParamRequests[] = {
     {AVS_SetPictureBuffer, DecoderParam::PictureBuffer, true},
     {AVS_SetOutputPitch, DecoderParam::OutputPitch, true},
     {AVS_SetOutputFourcc, DecoderParam::OutputFourcc, true},
+    {AVS_SetDecodingThreads, DecoderParam::DecodingThreads, true},
 };
 
 AvsDecoder* DecoderOf(const AVS_Video_stream* stream) {

@@ -1,5 +1,6 @@
 #include "decode/driver.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "bitstream/start_codes.h"
@@ -66,6 +67,22 @@ void StartSequence(DecodingState& state) {
     }
 }
 
+// The threads pictures are decoded on, or null for the caller's alone. The
+// team is started, or started anew, when the thread count asks for another.
+const ParallelDecoding* Parallel(DecodingState& state, ParallelDecoding& parallel) {
+    if (state.threads <= 1) {
+        state.team.reset();
+        return nullptr;
+    }
+    const uint32_t workers = std::min(state.threads, kMaxDecodingThreads) - 1;
+    if (state.team == nullptr || state.team->size() != workers) {
+        state.team.reset();  // its threads end before new ones start
+        state.team = std::make_unique<WorkerTeam>(workers);
+    }
+    parallel = {state.team.get(), &state.pipeline};
+    return &parallel;
+}
+
 // Delivery after a reference picture: the oldest reference not yet shown is
 // next in display order, once a second reference exists.
 int32_t DeliverInDisplayOrder(DecodingState& state) {
@@ -85,7 +102,8 @@ int32_t DecodeReferencePicture(DecodingState& state, StreamStatus& status, BitRe
         queue.PushFrame(seq.horizontal_size, seq.vertical_size, seq.chroma_format);
     if (frame == nullptr) return kResultNoMemory;
     frame->pictureDistance = state.headers.picture.picture_distance;
-    PictureState pic(state.headers, *frame);
+    ParallelDecoding parallel{};
+    PictureState pic(state.headers, *frame, Parallel(state, parallel));
     if (intra) {
         if (queue.count > 2) queue.PopFront();
         DecodeIPicture(pic, br);
@@ -129,7 +147,8 @@ int32_t DecodeBidirectionalPicture(DecodingState& state, StreamStatus& status, B
     if (frame == nullptr) return kResultNoMemory;
     frame->pictureDistance = state.headers.picture.picture_distance;
     {
-        PictureState pic(state.headers, *frame);
+        ParallelDecoding parallel{};
+        PictureState pic(state.headers, *frame, Parallel(state, parallel));
         DecodeBPicture(pic, br, *backward, *forward);
     }
     status.SetText("B-frame succesfully decoded");

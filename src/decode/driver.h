@@ -2,11 +2,14 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "bitstream/headers.h"
 #include "bitstream/status.h"
 #include "convert/output_layout.h"
+#include "decode/row_pipeline.h"
 #include "frames/frame_store.h"
+#include "platform/worker_team.h"
 
 namespace avs {
 
@@ -32,7 +35,17 @@ struct DecodingState {
     uint32_t deliveryFlag = 0;  // kDelivered from a delivery until the host fetches the picture
     // A sequence end flushed the queue; the next sequence header empties it.
     bool queueFlushed = false;
+
+    // Threads a picture is decoded on (0 and 1: the caller's alone), the
+    // workers beside the caller's thread, started with the first picture
+    // that uses them, and what they share.
+    uint32_t threads = 1;
+    std::unique_ptr<WorkerTeam> team;
+    RowPipeline pipeline;
 };
+
+// The most decoding threads a stream uses.
+inline constexpr uint32_t kMaxDecodingThreads = 64;
 
 // Decodes `unit` (length bytes, followed by kUnitPadding writable bytes that
 // the driver zeroes before reading) and delivers into state.frames.picture.

@@ -144,9 +144,10 @@ class EdgeThresholdCache {
     int qp_ = -1, leftQp_ = -1, upQp_ = -1;
 };
 
+// Filters macroblocks xBegin .. xEnd - 1 of rows firstRow .. endRow - 1.
 template <PictureType kType>
-void FilterRowsOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, int32_t alphaOffset,
-                  int32_t betaOffset) {
+void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint32_t xBegin,
+                  uint32_t xEnd, int32_t alphaOffset, int32_t betaOffset) {
     const KernelTable& kernels = gKernels;
     const ptrdiff_t lumaPitch = frame.lumaPitch;
     const ptrdiff_t chromaPitch = frame.chromaPitch;
@@ -155,11 +156,11 @@ void FilterRowsOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, int32
     for (uint32_t mbY = firstRow; mbY < endRow; ++mbY) {
         const MacroblockInfo* row = frame.macroblocks + mbY * mbWidth;
         const MacroblockInfo* rowAbove = mbY > 0 ? row - mbWidth : nullptr;
-        uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * lumaPitch;
-        const ptrdiff_t chromaOffset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch;
+        uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * lumaPitch + 16 * xBegin;
+        const ptrdiff_t chromaOffset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch + 8 * xBegin;
         uint8_t* cb = frame.cbPlane + chromaOffset;
         uint8_t* cr = frame.crPlane + chromaOffset;
-        for (uint32_t mbX = 0; mbX < mbWidth; ++mbX, y += 16, cb += 8, cr += 8) {
+        for (uint32_t mbX = xBegin; mbX < xEnd; ++mbX, y += 16, cb += 8, cr += 8) {
             const MacroblockInfo& mb = row[mbX];
             // A macroblock of another (earlier) slice is treated like one outside the picture.
             const MacroblockInfo* left =
@@ -205,20 +206,35 @@ EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOff
     return {kAlpha[indexA], kBeta[indexB], kClip[indexA]};
 }
 
-void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
-                uint32_t endRow) {
+namespace {
+
+void FilterSpan(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
+                uint32_t endRow, uint32_t xBegin, uint32_t xEnd) {
     if (header.loop_filter_disable) return;
     endRow = std::min(endRow, frame.mbHeight);
+    xEnd = std::min(xEnd, frame.mbWidth);
     const int32_t alpha = header.alpha_c_offset;
     const int32_t beta = header.beta_offset;
     switch (header.pictureType) {
         case PictureType::I:
-            return FilterRowsOf<PictureType::I>(frame, firstRow, endRow, alpha, beta);
+            return FilterSpanOf<PictureType::I>(frame, firstRow, endRow, xBegin, xEnd, alpha, beta);
         case PictureType::P:
-            return FilterRowsOf<PictureType::P>(frame, firstRow, endRow, alpha, beta);
+            return FilterSpanOf<PictureType::P>(frame, firstRow, endRow, xBegin, xEnd, alpha, beta);
         default:
-            return FilterRowsOf<PictureType::B>(frame, firstRow, endRow, alpha, beta);
+            return FilterSpanOf<PictureType::B>(frame, firstRow, endRow, xBegin, xEnd, alpha, beta);
     }
+}
+
+}  // namespace
+
+void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
+                uint32_t endRow) {
+    FilterSpan(frame, header, firstRow, endRow, 0, frame.mbWidth);
+}
+
+void FilterMacroblocks(DecodedFrame& frame, const PictureHeader& header, uint32_t mbY,
+                       uint32_t xBegin, uint32_t xEnd) {
+    FilterSpan(frame, header, mbY, mbY + 1, xBegin, xEnd);
 }
 
 void FilterPicture(DecodedFrame& frame, const PictureHeader& header) {

@@ -31,6 +31,14 @@ EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOff
 void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t firstRow,
                 uint32_t endRow);
 
+// Filters macroblocks xBegin .. xEnd - 1 of row mbY: the order of the whole
+// picture is kept when every macroblock is filtered after the one left of it,
+// after the upper row up to the one above and right of it, and once the
+// macroblocks right of and below it that predict from its samples are
+// reconstructed.
+void FilterMacroblocks(DecodedFrame& frame, const PictureHeader& header, uint32_t mbY,
+                       uint32_t xBegin, uint32_t xEnd);
+
 // Filters the whole picture.
 void FilterPicture(DecodedFrame& frame, const PictureHeader& header);
 

@@ -49,8 +49,6 @@ struct alignas(64) MacroblockResidual {
     // The first macroblock row of the macroblock's slice: intra prediction
     // uses no sample above it.
     uint32_t sliceFirstRow;
-    // The unit's data ended before the macroblock: it is filled with grey.
-    bool unreached;
 };
 
 // Where intra prediction of one macroblock is formed: 8x8 blocks, row stride 8.

@@ -12,7 +12,9 @@
 #include "decode/motion_compensation.h"
 #include "decode/pictures.h"
 #include "decode/residual.h"
+#include "decode/row_pipeline.h"
 #include "decode/slice.h"
+#include "platform/worker_team.h"
 
 namespace avs {
 
@@ -39,7 +41,7 @@ struct ReconstructionScratch {
 // row above them, and filtering a row reads and writes only that row and the
 // bottom of the row above.
 template <typename Layer>
-bool WalkPicture(PictureState& pic, BitReader& br, Layer& layer) {
+bool WalkPictureOnOneThread(PictureState& pic, BitReader& br, Layer& layer) {
     DecodedFrame& frame = pic.frame;
     SliceState& slice = pic.slice;
     SkipRun skipRun;
@@ -60,7 +62,10 @@ bool WalkPicture(PictureState& pic, BitReader& br, Layer& layer) {
         layer.Reconstruct(mbX, mbY, mb, residual, scratch);
         ClearCodedResidual(residual, static_cast<uint32_t>(mb.cbp));
         if (PastUnitEnd(br)) {
-            FillUnreachedMacroblocks(frame, Layer::kType, n + 1, mb.qp, slice.number);
+            MarkUnreachedMacroblocks(frame, Layer::kType, n + 1, mb.qp, slice.number);
+            for (uint32_t m = n + 1; m < total; ++m) {
+                FillGreyMacroblock(frame, m % frame.mbWidth, m / frame.mbWidth);
+            }
             break;
         }
         if (mbX + 1 == frame.mbWidth && mbY > 0) {
@@ -70,6 +75,146 @@ bool WalkPicture(PictureState& pic, BitReader& br, Layer& layer) {
     }
     FilterRows(frame, pic.header, filtered, frame.mbHeight);
     return true;
+}
+
+// The same walk on several threads. This thread parses every macroblock
+// into a ring of rows while the team's threads, and this one once it is done
+// parsing, take rows in turn to reconstruct them, each filtering the row
+// above it one macroblock behind. A macroblock is reconstructed once the one
+// above and right of it is, and filtered as FilterMacroblocks requires, so
+// every thread count gives the pictures of one thread.
+template <typename Layer>
+class ThreadedWalk {
+  public:
+    ThreadedWalk(PictureState& pic, Layer& layer, RowPipeline& pipe)
+        : pic_(pic), frame_(pic.frame), layer_(layer), pipe_(pipe) {}
+
+    // Parses the picture; false when a macroblock stopped it. Either way
+    // every row is closed: macroblocks from parsedTotal on become grey.
+    bool Parse(BitReader& br) {
+        const uint32_t width = frame_.mbWidth;
+        const uint32_t total = width * frame_.mbHeight;
+        SliceState& slice = pic_.slice;
+        SkipRun skipRun;
+        bool complete = true;
+        uint32_t n = 0;
+        while (n < total) {
+            const uint32_t mbX = n % width;
+            const uint32_t mbY = n / width;
+            if (mbX == 0) {
+                // The ring's oldest row must be reconstructed before its slots are reused.
+                if (mbY >= RowPipeline::kRingRows) {
+                    const auto& oldest = pipe_.Row(mbY - RowPipeline::kRingRows);
+                    pipe_.signal.WaitUntilAtLeast(oldest.reconstructed, width, width);
+                }
+                if (StartSliceAtRow(br, pic_.sequence, pic_.header, frame_, mbY, slice)) {
+                    skipRun.Reset();
+                }
+            }
+            MacroblockInfo& mb = frame_.macroblocks[n];
+            PrefetchRecord(frame_.macroblocks, n + kRecordsAhead, total);
+            MacroblockResidual& residual = pipe_.Slot(mbY, mbX);
+            if (!layer_.Parse(br, mbX, mbY, skipRun, mb, residual)) {
+                // The picture is dropped; its rows are finished as if the
+                // data had ended, so that no thread waits for this one.
+                pipe_.MarkDirty();
+                complete = false;
+                MarkUnreachedMacroblocks(frame_, Layer::kType, n, mb.qp, slice.number);
+                break;
+            }
+            residual.sliceFirstRow = slice.firstRow;
+            ++n;
+            pipe_.signal.Publish(pipe_.Row(mbY).parsed, mbX + 1);
+            if (PastUnitEnd(br)) {
+                MarkUnreachedMacroblocks(frame_, Layer::kType, n, mb.qp, slice.number);
+                break;
+            }
+        }
+        pipe_.parsedTotal.store(n, std::memory_order_release);
+        for (uint32_t r = n / width; r < frame_.mbHeight; ++r) {
+            pipe_.signal.Publish(pipe_.Row(r).parsed, kRowClosed);
+        }
+        return complete;
+    }
+
+    // Takes rows until none is left.
+    void ReconstructRows() {
+        const uint32_t width = frame_.mbWidth;
+        const uint32_t height = frame_.mbHeight;
+        ReconstructionScratch scratch{};
+        for (;;) {
+            const uint32_t mbY = pipe_.nextRow.fetch_add(1, std::memory_order_relaxed);
+            if (mbY >= height) return;
+            RowProgress& row = pipe_.Row(mbY);
+            for (uint32_t mbX = 0; mbX < width; ++mbX) {
+                pipe_.signal.WaitUntilAtLeast(row.parsed, mbX + 1,
+                                              std::min(mbX + 1 + kWaitSlack, width));
+                if (mbY > 0) {
+                    pipe_.signal.WaitUntilAtLeast(pipe_.Row(mbY - 1).reconstructed,
+                                                  std::min(mbX + 2, width),
+                                                  std::min(mbX + 2 + kWaitSlack, width));
+                }
+                Reconstruct(mbX, mbY, row, scratch);
+                pipe_.signal.Publish(row.reconstructed, mbX + 1);
+                if (mbY > 0 && mbX > 0) Filter(mbX - 1, mbY - 1);
+            }
+            if (mbY > 0) Filter(width - 1, mbY - 1);
+            if (mbY + 1 == height) {
+                for (uint32_t mbX = 0; mbX < width; ++mbX) Filter(mbX, mbY);
+            }
+        }
+    }
+
+    static void ReconstructRowsTask(void* walk) {
+        static_cast<ThreadedWalk*>(walk)->ReconstructRows();
+    }
+
+  private:
+    void Reconstruct(uint32_t mbX, uint32_t mbY, const RowProgress& row,
+                     ReconstructionScratch& scratch) {
+        const uint32_t n = mbY * frame_.mbWidth + mbX;
+        // A closed row's macroblocks beyond the parsed ones were not reached.
+        if (row.parsed.load(std::memory_order_acquire) == kRowClosed &&
+            n >= pipe_.parsedTotal.load(std::memory_order_acquire)) {
+            FillGreyMacroblock(frame_, mbX, mbY);
+            return;
+        }
+        const MacroblockInfo& mb = frame_.macroblocks[n];
+        MacroblockResidual& residual = pipe_.Slot(mbY, mbX);
+        layer_.Reconstruct(mbX, mbY, mb, residual, scratch);
+        ClearCodedResidual(residual, static_cast<uint32_t>(mb.cbp));
+    }
+
+    void Filter(uint32_t mbX, uint32_t mbY) {
+        if (mbY > 0) {
+            const uint32_t width = frame_.mbWidth;
+            pipe_.signal.WaitUntilAtLeast(pipe_.Row(mbY - 1).filtered, std::min(mbX + 2, width),
+                                          std::min(mbX + 2 + kWaitSlack, width));
+        }
+        FilterMacroblocks(frame_, pic_.header, mbY, mbX, mbX + 1);
+        pipe_.signal.Publish(pipe_.Row(mbY).filtered, mbX + 1);
+    }
+
+    PictureState& pic_;
+    DecodedFrame& frame_;
+    Layer& layer_;
+    RowPipeline& pipe_;
+};
+
+// Walks the picture on the threads `pic` offers, or on this one.
+template <typename Layer>
+bool WalkPicture(PictureState& pic, BitReader& br, Layer& layer) {
+    const ParallelDecoding* parallel = pic.parallel;
+    if (parallel == nullptr || parallel->team->size() == 0 ||
+        !parallel->pipeline->Prepare(pic.frame.mbWidth, pic.frame.mbHeight)) {
+        return WalkPictureOnOneThread(pic, br, layer);
+    }
+    ThreadedWalk<Layer> walk(pic, layer, *parallel->pipeline);
+    parallel->team->Start(&ThreadedWalk<Layer>::ReconstructRowsTask, &walk);
+    const bool complete = walk.Parse(br);
+    walk.ReconstructRows();
+    parallel->team->Wait();
+    return complete;
 }
 
 }  // namespace avs

@@ -11,14 +11,27 @@
 
 namespace avs {
 
+class RowPipeline;
+class WorkerTeam;
+
+// Threads a picture may reconstruct its rows on, beside the one that parses
+// it, and what they share.
+struct ParallelDecoding {
+    WorkerTeam* team;
+    RowPipeline* pipeline;
+};
+
 // What one picture's decode owns, apart from the stream's headers that it
-// reads: the frame it writes, and the slice in force with its running QP.
+// reads: the frame it writes, and the slice in force with its running QP;
+// and the threads it may use (none: it is decoded on the caller's thread).
 struct PictureState {
-    PictureState(const StreamHeaders& headers, DecodedFrame& target)
+    PictureState(const StreamHeaders& headers, DecodedFrame& target,
+                 const ParallelDecoding* threads = nullptr)
         : sequence(headers.sequence),
           header(headers.picture),
           frame(target),
-          slice(headers.picture) {}
+          slice(headers.picture),
+          parallel(threads) {}
     PictureState(const PictureState&) = delete;
     PictureState& operator=(const PictureState&) = delete;
 
@@ -26,6 +39,7 @@ struct PictureState {
     const PictureHeader& header;
     DecodedFrame& frame;
     SliceState slice;
+    const ParallelDecoding* parallel;
 };
 
 // The reader stands just behind the picture header. Macroblocks that the

@@ -51,7 +51,7 @@ void ReadQpDelta(BitReader& br, const PictureHeader& picture, SliceState& slice,
     mb.qp = slice.qp;
 }
 
-void FillUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t first, int32_t qp,
+void MarkUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t first, int32_t qp,
                               int32_t sliceNumber) {
     const uint32_t total = frame.mbWidth * frame.mbHeight;
     const int32_t intraType = type == PictureType::B ? kBIntraMbType : kIntraMbType;
@@ -68,14 +68,16 @@ void FillUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t fi
             IntraModeAt(frame.intraModes, frame.mbWidth, 2 * mbX + (k & 1), 2 * mbY + (k >> 1)) =
                 kLumaDc;
         }
-        uint8_t* y =
-            frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * frame.lumaPitch + 16 * mbX;
-        for (int r = 0; r < 16; ++r) std::memset(y + r * frame.lumaPitch, 128, 16);
-        const ptrdiff_t c = 8 * static_cast<ptrdiff_t>(mbY) * frame.chromaPitch + 8 * mbX;
-        for (int r = 0; r < 8; ++r) {
-            std::memset(frame.cbPlane + c + r * frame.chromaPitch, 128, 8);
-            std::memset(frame.crPlane + c + r * frame.chromaPitch, 128, 8);
-        }
+    }
+}
+
+void FillGreyMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY) {
+    uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * frame.lumaPitch + 16 * mbX;
+    for (int r = 0; r < 16; ++r) std::memset(y + r * frame.lumaPitch, 128, 16);
+    const ptrdiff_t c = 8 * static_cast<ptrdiff_t>(mbY) * frame.chromaPitch + 8 * mbX;
+    for (int r = 0; r < 8; ++r) {
+        std::memset(frame.cbPlane + c + r * frame.chromaPitch, 128, 8);
+        std::memset(frame.crPlane + c + r * frame.chromaPitch, 128, 8);
     }
 }
 

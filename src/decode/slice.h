@@ -48,10 +48,12 @@ inline bool PastUnitEnd(const BitReader& br) {
     return br.pos > unitBits;
 }
 
-// Fills macroblocks first.. (raster order) that the unit's data did not
-// reach: samples 128, records of intra macroblocks with the given QP in the
-// current slice, so that the loop filter and later pictures read defined values.
-void FillUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t first, int32_t qp,
+// Macroblocks first.. (raster order) that the unit's data did not reach are
+// grey intra macroblocks with the given QP in the current slice, so that the
+// loop filter and later pictures read defined values. This writes their
+// records (and intra modes); FillGreyMacroblock writes each one's samples.
+void MarkUnreachedMacroblocks(DecodedFrame& frame, PictureType type, uint32_t first, int32_t qp,
                               int32_t sliceNumber);
+void FillGreyMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY);
 
 }  // namespace avs

@@ -39,10 +39,14 @@ TEST_P(Conformance, EveryPictureIsBitExact) {
     const std::vector<std::string> expected = ReadMd5Lines(md5);
     ASSERT_FALSE(bytes.empty()) << file;
     ASSERT_FALSE(expected.empty()) << md5;
-    if (GetParam().wholeToo) {
-        EXPECT_EQ(DecodeMd5Lines(bytes, Feeding::Whole), expected);
+    // Every thread count gives the same pictures, however the bytes arrive.
+    for (const uint32_t threads : {1u, 2u, 4u}) {
+        if (GetParam().wholeToo) {
+            EXPECT_EQ(DecodeMd5Lines(bytes, Feeding::Whole, 1, threads), expected) << threads;
+        }
+        EXPECT_EQ(DecodeMd5Lines(bytes, Feeding::RandomPieces, 3 + threads, threads), expected)
+            << threads << " threads";
     }
-    EXPECT_EQ(DecodeMd5Lines(bytes, Feeding::RandomPieces, 3), expected);
 }
 
 std::string Name(const ::testing::TestParamInfo<Stream>& info) {
@@ -78,7 +82,8 @@ INSTANTIATE_TEST_SUITE_P(Bench, Conformance,
                          Name);
 
 // Cut anywhere and with bits flipped, I, P and B pictures decode without a
-// fault and the same way every time, however the bytes arrive.
+// fault and the same way every time, however the bytes arrive and on any
+// number of threads.
 TEST(ConformanceCorrupt, GiveTheSamePicturesEveryRun) {
     std::mt19937 rng(5);
     for (const char* name : {"i_qcif_q20.avs", "ipb_208x120.avs"}) {
@@ -93,6 +98,8 @@ TEST(ConformanceCorrupt, GiveTheSamePicturesEveryRun) {
             EXPECT_EQ(DecodeMd5Lines(corrupt, Feeding::RandomPieces, trial), first)
                 << name << " " << trial;
             EXPECT_EQ(DecodeMd5Lines(corrupt, Feeding::Whole), first) << name << " " << trial;
+            EXPECT_EQ(DecodeMd5Lines(corrupt, Feeding::RandomPieces, trial, 3), first)
+                << name << " " << trial << " on three threads";
         }
     }
 }

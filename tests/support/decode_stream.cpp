@@ -9,12 +9,15 @@
 namespace avs::test {
 
 std::vector<std::string> DecodeMd5Lines(std::span<const uint8_t> stream, Feeding feeding,
-                                        uint32_t seed) {
+                                        uint32_t seed, uint32_t threads) {
     tool::Md5Listing listing;
-    tool::HostDecoder decoder({}, [&](const tool::Picture& picture) {
-        listing.Add(picture);
-        return true;
-    });
+    tool::HostDecoder decoder(
+        {},
+        [&](const tool::Picture& picture) {
+            listing.Add(picture);
+            return true;
+        },
+        threads);
     if (!decoder.Ok()) return {"no decoder"};
     if (feeding == Feeding::Whole) {
         decoder.Push(stream);

@@ -21,9 +21,10 @@ enum class Feeding {
 // The pictures as the lines of an .md5 file, without line ends: "# WxH N",
 // then "INDEX MD5" per picture in display order. The stream is ended as a
 // host ends it (sequence end, end-of-stream call), and no picture is listed
-// twice.
+// twice. Each picture is decoded on `threads` threads.
 std::vector<std::string> DecodeMd5Lines(std::span<const uint8_t> stream,
-                                        Feeding feeding = Feeding::Whole, uint32_t seed = 1);
+                                        Feeding feeding = Feeding::Whole, uint32_t seed = 1,
+                                        uint32_t threads = 1);
 
 // The lines of an .md5 file, without line ends; empty when it cannot be read.
 std::vector<std::string> ReadMd5Lines(const std::filesystem::path& path);

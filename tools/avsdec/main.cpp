@@ -3,9 +3,11 @@
 // its container, if it has one.
 #include <unistd.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "host_decoder.h"
@@ -43,6 +45,13 @@ class Progress {
     std::chrono::steady_clock::time_point last_{};
 };
 
+// One thread per processor unless the command line says otherwise.
+uint32_t DecodingThreads(const Options& options) {
+    if (options.threads != 0) return options.threads;
+    const unsigned processors = std::thread::hardware_concurrency();
+    return processors == 0 ? 1 : std::min(processors, 64u);
+}
+
 int Run(const Options& options) {
     const MuxerEntry* entry =
         options.muxer.empty() ? MuxerForPath(options.output) : FindMuxer(options.muxer);
@@ -68,16 +77,19 @@ int Run(const Options& options) {
     Progress progress;
     bool writeFailed = false;
     uint32_t width = 0, height = 0;
-    HostDecoder decoder(muxer->Request(), [&](const Picture& picture) {
-        if (!muxer->Write(picture)) {
-            writeFailed = true;
-            return false;
-        }
-        width = picture.width;
-        height = picture.height;
-        progress.Picture(picture.index + 1);
-        return options.frames == 0 || picture.index + 1 < options.frames;
-    });
+    HostDecoder decoder(
+        muxer->Request(),
+        [&](const Picture& picture) {
+            if (!muxer->Write(picture)) {
+                writeFailed = true;
+                return false;
+            }
+            width = picture.width;
+            height = picture.height;
+            progress.Picture(picture.index + 1);
+            return options.frames == 0 || picture.index + 1 < options.frames;
+        },
+        DecodingThreads(options));
     if (!decoder.Ok()) return Fail("the decoder could not be created");
     if (!muxer->Open(options.output)) return Fail(muxer->Error());
 

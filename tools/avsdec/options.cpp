@@ -27,6 +27,8 @@ const char kUsage[] =
     "  --frames N         stop after N pictures\n"
     "  --pid PID          the video PID of a transport stream (decimal, or hex as\n"
     "                     0x100) when its programme tables name no AVS video\n"
+    "  --threads N        decode each picture on N threads (default: one per\n"
+    "                     processor; 1 decodes on the main thread alone)\n"
     "  -h, --help         show this help\n"
     "  --version          show the version\n";
 
@@ -64,7 +66,7 @@ std::string ParseOptions(int argc, const char* const* argv, Options& options) {
             options.version = true;
         } else if (takesValue("-o") || takesValue("--output") || takesValue("--muxer") ||
                    takesValue("--format") || takesValue("--chunk") || takesValue("--frames") ||
-                   takesValue("--pid")) {
+                   takesValue("--pid") || takesValue("--threads")) {
             if (!inlineValue) return std::string(arg) + " needs a value";
             if (arg == "--muxer") {
                 options.muxer = value;
@@ -77,6 +79,10 @@ std::string ParseOptions(int argc, const char* const* argv, Options& options) {
             } else if (arg == "--frames") {
                 if (!ParseCount<uint32_t>(value, 1, UINT32_MAX, options.frames)) {
                     return "--frames takes a picture count of 1 or more";
+                }
+            } else if (arg == "--threads") {
+                if (!ParseCount<uint32_t>(value, 1, 64, options.threads)) {
+                    return "--threads takes a thread count from 1 to 64";
                 }
             } else if (arg == "--pid") {
                 const bool hex = value.starts_with("0x") || value.starts_with("0X");

@@ -14,6 +14,7 @@ struct Options {
     size_t chunk = 65536;
     uint32_t frames = 0;  // 0: every picture
     int pid = -1;         // a transport stream's video PID; -1: from its programme tables
+    uint32_t threads = 0;  // decoding threads; 0: one per processor
     bool help = false;
     bool version = false;
 };

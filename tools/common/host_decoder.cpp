@@ -19,13 +19,14 @@ uintptr_t Address(const void* p) {
 
 }  // namespace
 
-HostDecoder::HostDecoder(PictureRequest request, Sink sink)
+HostDecoder::HostDecoder(PictureRequest request, Sink sink, uint32_t threads)
     : stream_(open_AVS_Video_stream()),
       request_(request),
       sink_(std::move(sink)),
       inputTail_(kNoBytes),
       takenTail_(kNoBytes) {
     picture_.reserve(64);  // conversions always get a real address
+    if (stream_ != nullptr) Control(AVS_SetDecodingThreads, Address(&threads));
 }
 
 HostDecoder::~HostDecoder() {

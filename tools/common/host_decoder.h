@@ -40,7 +40,8 @@ class HostDecoder {
     // Returns false to stop decoding (enough pictures, or the output failed).
     using Sink = std::function<bool(const Picture&)>;
 
-    HostDecoder(PictureRequest request, Sink sink);
+    // `threads`: the threads each picture is decoded on (AVS_SetDecodingThreads).
+    HostDecoder(PictureRequest request, Sink sink, uint32_t threads = 1);
     ~HostDecoder();
     HostDecoder(const HostDecoder&) = delete;
     HostDecoder& operator=(const HostDecoder&) = delete;

@@ -1,0 +1,60 @@
+#include "decode/row_pipeline.h"
+
+#include <algorithm>
+#include <new>
+
+namespace avs {
+
+bool RowPipeline::Prepare(uint32_t mbWidth, uint32_t mbHeight) {
+    if (mbWidth != width_ || slots_ == nullptr) {
+        slots_.reset(new (std::nothrow) MacroblockResidual[size_t{kRingRows} * mbWidth]());
+        width_ = slots_ != nullptr ? mbWidth : 0;
+        dirty_ = false;
+        if (slots_ == nullptr) return false;
+    } else if (dirty_) {
+        std::fill_n(slots_.get(), size_t{kRingRows} * mbWidth, MacroblockResidual{});
+        dirty_ = false;
+    }
+    if (mbHeight > height_ || rows_ == nullptr) {
+        rows_.reset(new (std::nothrow) RowProgress[mbHeight]);
+        height_ = rows_ != nullptr ? mbHeight : 0;
+        if (rows_ == nullptr) return false;
+    }
+    for (uint32_t r = 0; r < mbHeight; ++r) {
+        rows_[r].parsed.store(0, std::memory_order_relaxed);
+        rows_[r].reconstructed.store(0, std::memory_order_relaxed);
+        rows_[r].filtered.store(0, std::memory_order_relaxed);
+    }
+    nextRow.store(0, std::memory_order_relaxed);
+    parsedTotal.store(0, std::memory_order_relaxed);
+    return true;
+}
+
+// The count is stored before the sleepers are counted, and a sleeper counts
+// itself before it looks at the count (both in one total order): either it
+// sees the new count or the publisher sees it and wakes it. The sleeper
+// holds the mutex from its last look until it sleeps, so the wake cannot
+// come in between.
+void ProgressSignal::Publish(std::atomic<uint32_t>& counter, uint32_t value) {
+    counter.store(value, std::memory_order_seq_cst);
+    if (sleepers_.load(std::memory_order_seq_cst) == 0) return;
+    std::lock_guard lock(mutex_);
+    wake_.notify_all();
+}
+
+void ProgressSignal::WaitUntilAtLeast(const std::atomic<uint32_t>& counter, uint32_t needed,
+                                      uint32_t wanted) {
+    if (counter.load(std::memory_order_acquire) >= needed) return;
+    for (int spin = 0; spin < 2048; ++spin) {
+        if (counter.load(std::memory_order_acquire) >= wanted) return;
+#if defined(__x86_64__) || defined(__i386__)
+        __builtin_ia32_pause();
+#endif
+    }
+    std::unique_lock lock(mutex_);
+    sleepers_.fetch_add(1, std::memory_order_seq_cst);
+    while (counter.load(std::memory_order_seq_cst) < wanted) wake_.wait(lock);
+    sleepers_.fetch_sub(1, std::memory_order_relaxed);
+}
+
+}  // namespace avs
