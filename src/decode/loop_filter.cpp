@@ -74,6 +74,27 @@ inline uint8_t Strength(const MacroblockInfo& p, int kp, const MacroblockInfo& q
     }
 }
 
+// An inter macroblock whose four blocks move alike (P: one partition; B: the
+// same direction and vectors in every block) has nothing to filter inside:
+// the strength of two blocks with equal motion is 0.
+template <PictureType kType>
+inline bool MovesAsOne(const MacroblockInfo& mb) {
+    if constexpr (kType == PictureType::I) {
+        return false;
+    } else if constexpr (kType == PictureType::P) {
+        return mb.mbType == kPSkip || mb.mbType == kP16x16;
+    } else {
+        if (mb.mbType >= kBIntraMbType) return false;
+        for (int k = 1; k < 4; ++k) {
+            if (mb.blockPredDir[k] != mb.blockPredDir[0] || !(mb.mv[k] == mb.mv[0]) ||
+                !(mb.mvBackward[k] == mb.mvBackward[0])) {
+                return false;
+            }
+        }
+        return true;
+    }
+}
+
 // The strengths of a macroblock's edges; `left` and `up` are null when that
 // edge is not filtered.
 template <PictureType kType>
@@ -84,12 +105,13 @@ MacroblockEdgeStrengths EdgeStrengths(const MacroblockInfo& mb, const Macroblock
         bs.left[0] = Strength<kType>(*left, 1, mb, 0);
         bs.left[1] = Strength<kType>(*left, 3, mb, 2);
     }
-    bs.innerV[0] = Strength<kType>(mb, 0, mb, 1);
-    bs.innerV[1] = Strength<kType>(mb, 2, mb, 3);
     if (up != nullptr) {
         bs.top[0] = Strength<kType>(*up, 2, mb, 0);
         bs.top[1] = Strength<kType>(*up, 3, mb, 1);
     }
+    if (MovesAsOne<kType>(mb)) return bs;
+    bs.innerV[0] = Strength<kType>(mb, 0, mb, 1);
+    bs.innerV[1] = Strength<kType>(mb, 2, mb, 3);
     bs.innerH[0] = Strength<kType>(mb, 0, mb, 2);
     bs.innerH[1] = Strength<kType>(mb, 1, mb, 3);
     return bs;
