@@ -78,7 +78,7 @@ bool WalkPictureOnOneThread(PictureState& pic, BitReader& br, Layer& layer) {
 }
 
 // The same walk on several threads. This thread parses every macroblock
-// into a ring of rows while the team's threads, and this one once it is done
+// into the pipeline while the team's threads, and this one once it is done
 // parsing, take rows in turn to reconstruct them, each filtering the row
 // above it one macroblock behind. A macroblock is reconstructed once the one
 // above and right of it is, and filtered as FilterMacroblocks requires, so
@@ -101,15 +101,8 @@ class ThreadedWalk {
         while (n < total) {
             const uint32_t mbX = n % width;
             const uint32_t mbY = n / width;
-            if (mbX == 0) {
-                // The ring's oldest row must be reconstructed before its slots are reused.
-                if (mbY >= RowPipeline::kRingRows) {
-                    const auto& oldest = pipe_.Row(mbY - RowPipeline::kRingRows);
-                    pipe_.signal.WaitUntilAtLeast(oldest.reconstructed, width, width);
-                }
-                if (StartSliceAtRow(br, pic_.sequence, pic_.header, frame_, mbY, slice)) {
-                    skipRun.Reset();
-                }
+            if (mbX == 0 && StartSliceAtRow(br, pic_.sequence, pic_.header, frame_, mbY, slice)) {
+                skipRun.Reset();
             }
             MacroblockInfo& mb = frame_.macroblocks[n];
             PrefetchRecord(frame_.macroblocks, n + kRecordsAhead, total);

@@ -6,13 +6,16 @@
 namespace avs {
 
 bool RowPipeline::Prepare(uint32_t mbWidth, uint32_t mbHeight) {
-    if (mbWidth != width_ || slots_ == nullptr) {
-        slots_.reset(new (std::nothrow) MacroblockResidual[size_t{kRingRows} * mbWidth]());
-        width_ = slots_ != nullptr ? mbWidth : 0;
+    if (mbWidth != width_ || mbHeight > slotRows_ || slots_ == nullptr) {
+        slots_.reset();
+        slots_.reset(new (std::nothrow) MacroblockResidual[size_t{mbWidth} * mbHeight]());
+        const bool ok = slots_ != nullptr;
+        width_ = ok ? mbWidth : 0;
+        slotRows_ = ok ? mbHeight : 0;
         dirty_ = false;
-        if (slots_ == nullptr) return false;
+        if (!ok) return false;
     } else if (dirty_) {
-        std::fill_n(slots_.get(), size_t{kRingRows} * mbWidth, MacroblockResidual{});
+        std::fill_n(slots_.get(), size_t{width_} * slotRows_, MacroblockResidual{});
         dirty_ = false;
     }
     if (mbHeight > height_ || rows_ == nullptr) {

@@ -1,7 +1,7 @@
 // What a picture decoded on several threads shares between the thread that
 // parses it and the threads that reconstruct and filter its macroblock rows:
-// each row's progress, and a ring of parsed rows whose residuals wait for
-// their reconstruction. The stream keeps one and reuses it.
+// each row's progress, and every macroblock's residual, which waits there
+// for its reconstruction. The stream keeps one and reuses it.
 #pragma once
 
 #include <atomic>
@@ -50,16 +50,14 @@ inline constexpr uint32_t kWaitSlack = 8;
 
 class RowPipeline {
   public:
-    // Rows parsed ahead of the oldest row not yet reconstructed.
-    static constexpr uint32_t kRingRows = 8;
-
     // Readies the pipeline for a picture of mbWidth x mbHeight macroblocks:
     // zero progress, zero residuals. False when memory runs out.
     bool Prepare(uint32_t mbWidth, uint32_t mbHeight);
 
-    MacroblockResidual& Slot(uint32_t mbY, uint32_t mbX) {
-        return slots_[(mbY % kRingRows) * width_ + mbX];
-    }
+    // A residual for every macroblock: the parser never waits for a slot, so
+    // it never waits for a reconstructing thread that the system has not
+    // run yet.
+    MacroblockResidual& Slot(uint32_t mbY, uint32_t mbX) { return slots_[mbY * width_ + mbX]; }
     RowProgress& Row(uint32_t mbY) { return rows_[mbY]; }
 
     // A parse that failed left coefficients in a slot that no
@@ -74,6 +72,7 @@ class RowPipeline {
     std::unique_ptr<MacroblockResidual[]> slots_;
     std::unique_ptr<RowProgress[]> rows_;
     uint32_t width_ = 0;
+    uint32_t slotRows_ = 0;
     uint32_t height_ = 0;
     bool dirty_ = false;
 };
