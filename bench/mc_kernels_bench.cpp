@@ -17,6 +17,7 @@ constexpr uint32_t kPlain = avs::cpu::kAlways;
 constexpr uint32_t kSse2 = kPlain | avs::cpu::kSse2;
 constexpr uint32_t kSse41 = kSse2 | avs::cpu::kSse41;
 constexpr uint32_t kAvx2 = kSse41 | avs::cpu::kAvx2;
+constexpr uint32_t kAvx512 = kAvx2 | avs::cpu::kAvx512;
 
 struct Inputs {
     std::vector<uint8_t> ref;
@@ -107,9 +108,11 @@ void Fractions(benchmark::internal::Benchmark* b) {
 BENCHMARK_CAPTURE(LumaAdd, plain, kPlain)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAdd, sse2, kSse2)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAdd, avx2, kAvx2)->Apply(Fractions);
+BENCHMARK_CAPTURE(LumaAdd, avx512, kAvx512)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAvg, plain, kPlain)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAvg, sse2, kSse2)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAvg, avx2, kAvx2)->Apply(Fractions);
+BENCHMARK_CAPTURE(LumaAvg, avx512, kAvx512)->Apply(Fractions);
 BENCHMARK_CAPTURE(Chroma, plain, kPlain);
 BENCHMARK_CAPTURE(Chroma, sse2, kSse2);
 BENCHMARK_CAPTURE(Chroma, sse41, kSse41);

@@ -3,6 +3,7 @@
 // kernels work on a block row. The 8x8 slots keep their SSE2 kernels.
 #include <immintrin.h>
 
+#include "decode/x86/mc_luma_row_bytes.h"
 #include "decode/x86/mc_luma_rows.h"
 #include "decode/x86/mc_x86.h"
 #include "platform/kernel_table.h"
@@ -16,7 +17,7 @@ namespace {
 struct Avx2 {
     using Reg = __m256i;
     // Sixteen samples starting at p, widened to 16 bits.
-    static AVS_INLINE Reg Load(const uint8_t* p) {
+    static AVS_INLINE Reg Load(const uint8_t* p, ptrdiff_t) {
         return _mm256_cvtepu8_epi16(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p)));
     }
     static AVS_INLINE Reg Set(int v) { return _mm256_set1_epi16(static_cast<int16_t>(v)); }
@@ -33,6 +34,36 @@ struct Avx2 {
     static AVS_INLINE Reg UnpackLo(Reg a, Reg b) { return _mm256_unpacklo_epi16(a, b); }
     static AVS_INLINE Reg UnpackHi(Reg a, Reg b) { return _mm256_unpackhi_epi16(a, b); }
     static AVS_INLINE Reg Pack32(Reg a, Reg b) { return _mm256_packs_epi32(a, b); }
+
+    // The row filters, from the bytes of two lanes: columns 0..7 and 8..15.
+    static AVS_INLINE Reg LaneBytes(const uint8_t* s) {
+        return _mm256_inserti128_si256(
+            _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(s - 2))),
+            _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + 6)), 1);
+    }
+    static AVS_INLINE Reg Pair(Reg bytes, const x86::TapPair& p) {
+        const __m128i order = _mm_setr_epi8(
+            x86::PairOrderByte(p, 0), x86::PairOrderByte(p, 1), x86::PairOrderByte(p, 2),
+            x86::PairOrderByte(p, 3), x86::PairOrderByte(p, 4), x86::PairOrderByte(p, 5),
+            x86::PairOrderByte(p, 6), x86::PairOrderByte(p, 7), x86::PairOrderByte(p, 8),
+            x86::PairOrderByte(p, 9), x86::PairOrderByte(p, 10), x86::PairOrderByte(p, 11),
+            x86::PairOrderByte(p, 12), x86::PairOrderByte(p, 13), x86::PairOrderByte(p, 14),
+            x86::PairOrderByte(p, 15));
+        return _mm256_maddubs_epi16(_mm256_shuffle_epi8(bytes, _mm256_broadcastsi128_si256(order)),
+                                    _mm256_set1_epi16(x86::PairWeights(p)));
+    }
+    static AVS_INLINE Reg HalfRow(const uint8_t* s, ptrdiff_t) {
+        const Reg bytes = LaneBytes(s);
+        return Add(Pair(bytes, x86::kHalfPairs[0]), Pair(bytes, x86::kHalfPairs[1]));
+    }
+    template <int FX>
+    static AVS_INLINE Reg QuarterRowSum(const uint8_t* s, ptrdiff_t) {
+        const Reg bytes = LaneBytes(s);
+        const x86::TapPair(&pairs)[3] = x86::kQuarterPairs[FX == 1 ? 0 : 1];
+        const Reg sum =
+            Add(Add(Pair(bytes, pairs[0]), Pair(bytes, pairs[1])), Pair(bytes, pairs[2]));
+        return Sub(sum, Set(x86::LumaTaps<Avx2>::kQuarterBias));
+    }
 };
 
 // Rows a and b clipped to bytes: a in the low half, b in the high half.
@@ -49,16 +80,26 @@ AVS_INLINE __m256i ResidualRow(const int16_t* residual, int r) {
         _mm_loadu_si128(reinterpret_cast<const __m128i*>(left + 64)), 1);
 }
 
+// Rows r and r + 1 of a 16-wide area at p: r in the low half, r + 1 in the high half.
+AVS_INLINE __m256i LoadRows(const uint8_t* p, ptrdiff_t pitch) {
+    return _mm256_inserti128_si256(
+        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(p))),
+        _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + pitch)), 1);
+}
+
 // The macroblock: the prediction clipped, averaged with `pred` (row stride
 // 16) when AVG, plus the residual when there is one (clipping again), stored.
 template <bool AVG, int FX, int FY>
 AVS_INLINE void Macroblock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref, ptrdiff_t refPitch,
                            const uint8_t* pred, const int16_t* residual) {
-    __m256i rows[16];
-    x86::PredictLumaRows<Avx2, FX, FY>(ref, refPitch, rows);
+    // At a whole-sample position the prediction is the reference itself.
+    constexpr bool kWhole = FX == 0 && FY == 0;
+    [[maybe_unused]] __m256i rows[16];
+    if constexpr (!kWhole) x86::PredictLumaRows<Avx2, FX, FY>(ref, refPitch, rows);
     AVS_UNROLL
-    for (int r = 0; r < 16; r += 2) {
-        __m256i packed = PackRows(rows[r], rows[r + 1]);
+    for (int r = 0; r < 16;
+         r += 2, dst = x86::Step(dst, 2 * dstPitch), ref = x86::Step(ref, 2 * refPitch)) {
+        __m256i packed = kWhole ? LoadRows(ref, refPitch) : PackRows(rows[r], rows[r + 1]);
         if constexpr (AVG) {
             packed = _mm256_avg_epu8(
                 packed, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pred + 16 * r)));
@@ -72,9 +113,8 @@ AVS_INLINE void Macroblock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
                 _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(packed, 1)),
                                   ResidualRow(residual, r + 1)));
         }
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + r * dstPitch),
-                         _mm256_castsi256_si128(packed));
-        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + (r + 1) * dstPitch),
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(packed));
+        _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + dstPitch),
                          _mm256_extracti128_si256(packed, 1));
     }
 }

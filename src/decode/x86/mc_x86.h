@@ -11,6 +11,7 @@ struct KernelTable;
 void InstallMcLumaSse2(KernelTable& table);
 // The McLumaAdd and McLumaAvgAdd slots of the 16x16 size.
 void InstallMcLumaAvx2(KernelTable& table);
+void InstallMcLumaAvx512(KernelTable& table);
 // The four chroma sizes and both McChromaBi sizes.
 void InstallMcChromaSse2(KernelTable& table);
 // The 8-wide chroma slots: McChroma8x8, McChroma8x4 and McChromaBi8x8.
