@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__LZCNT__)
@@ -36,10 +37,24 @@ constexpr uint32_t kMaxPrefix = 24;
 // Exp-Golomb code numbers of order k (z zeros, a one, z + k info bits,
 // giving 2^(z+k) - 2^k + info) read from a copy of the reader whose next bits
 // stay in a register: `window_` holds them from its top bit, `avail_` of them
-// are valid. The window is reloaded only when a code does not fit.
+// are valid (`loaded_` were at the last reload, at br_.pos). The window is
+// reloaded only when a code does not fit.
 class CodeReader {
   public:
     explicit CodeReader(const BitReader& br) : br_(br) { Reload(); }
+
+    // The next kShortCodeBits bits, for VlcFamily::shortCodes (bits past the
+    // valid ones read as zeros).
+    size_t PeekShort() const { return static_cast<size_t>(window_ >> (64 - kShortCodeBits)); }
+
+    // Takes a short code of `length` bits if the window holds it
+    // (kNoShortCode never fits).
+    bool TakeShort(uint32_t length) {
+        if (length > avail_) return false;
+        window_ <<= length;
+        avail_ -= length;
+        return true;
+    }
 
     uint32_t Read(uint32_t k) {
         const uint32_t z = LeadingZeros(window_);
@@ -49,20 +64,20 @@ class CodeReader {
         const auto code = static_cast<uint32_t>(window_ >> (63 - 2 * z - k)) - (1u << k);
         window_ <<= length;
         avail_ -= length;
-        br_.pos += length;
         return code;
     }
 
-    uint32_t Position() const { return br_.pos; }
+    uint32_t Position() const { return br_.pos + loaded_ - avail_; }
 
   private:
     void Reload() {
         window_ = br_.Peek64();
-        avail_ = 64 - (br_.pos & 7);
+        avail_ = loaded_ = 64 - (br_.pos & 7);
     }
 
     // A code past the window, or a prefix cut at kMaxPrefix (the one is taken as read).
     uint32_t ReadSlow(uint32_t k) {
+        br_.pos = Position();
         const uint64_t w = br_.Peek64();
         const uint32_t z = std::min(LeadingZeros(w), kMaxPrefix);
         const uint32_t length = 2 * z + 1 + k;
@@ -75,6 +90,7 @@ class CodeReader {
     BitReader br_;
     uint64_t window_;
     uint32_t avail_;
+    uint32_t loaded_;
 };
 
 // Pairs arrive last coefficient first; at most 64 precede the end of block.
@@ -96,12 +112,17 @@ template <const VlcFamily& F>
 int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
     CodeReader codes(reader);
     uint32_t symbols[kMaxSymbols];
-    // The table and its order travel together: the order of the next code
-    // comes with the entry of this one, not from another load.
-    uint32_t table = 0;
-    uint32_t order = F.order[0];
+    size_t row = 0;  // the current table's row of short codes
     for (int count = 0; count < kMaxSymbols; ++count) {
-        const uint32_t code = codes.Read(order);
+        // Most codes: one look-up gives the whole code.
+        const VlcShortCode& s = F.shortCodes[row + codes.PeekShort()];
+        if (codes.TakeShort(s.length)) {
+            symbols[count] = s.symbol;
+            row = s.nextRow;
+            continue;
+        }
+        auto table = static_cast<uint32_t>(row >> kShortCodeBits);
+        const uint32_t code = codes.Read(F.order[table]);
         if (code < kFirstEscapeCode) {
             const VlcEntry e = F.entries[table][code];
             if (e.isEob) {
@@ -110,7 +131,6 @@ int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
             }
             symbols[count] = e.symbol;
             table = e.next;
-            order = e.nextOrder;
         } else {
             // Run and sign in the code, the magnitude above the run's reference level.
             const uint32_t run = (code - kFirstEscapeCode) >> 1;
@@ -123,8 +143,8 @@ int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
                 static_cast<uint32_t>(F.tablesForLevels >> (4 * std::min(magnitude, kLevelCap))) &
                 15;
             table = std::max(table, fit);
-            order = (F.orders >> (4 * table)) & 15;
         }
+        row = table << kShortCodeBits;
     }
     reader.pos = codes.Position();
     return -1;
