@@ -108,28 +108,54 @@ inline int Place(const uint32_t* symbols, int count, const uint8_t* scan, int16_
     return p + 1;
 }
 
-template <const VlcFamily& F>
-int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
+// Where DecodePairs puts the pairs: here in arrival order, placed at the end
+// of block. Another keeper may give up on a block (when Full, or when Add
+// refuses a pair) and have it decoded again this way.
+class PairList {
+  public:
+    bool Full() const { return count_ == kMaxSymbols; }
+    // A pair from the short-code table, which holds no unassigned code.
+    void AddShort(uint32_t symbol) { symbols_[count_++] = symbol; }
+    bool Add(uint32_t symbol) {
+        AddShort(symbol);
+        return true;
+    }
+    int End(const uint8_t* scan, int16_t* block) { return Place(symbols_, count_, scan, block); }
+    // The loop stopped without an end of block (here: kMaxSymbols codes
+    // without one), the reader's copy at `position`.
+    int Unfinished(BitReader& reader, uint32_t position, const uint8_t*, int16_t*) {
+        reader.pos = position;
+        return -1;
+    }
+
+  private:
+    uint32_t symbols_[kMaxSymbols];
+    int count_ = 0;
+};
+
+// The symbol loop: codes until the end of block, pairs into `pairs`.
+template <const VlcFamily& F, class Pairs>
+int DecodePairs(BitReader& reader, Pairs& pairs, const uint8_t* scan, int16_t* block) {
     CodeReader codes(reader);
-    uint32_t symbols[kMaxSymbols];
     size_t row = 0;  // the current table's row of short codes
-    for (int count = 0; count < kMaxSymbols; ++count) {
+    while (!pairs.Full()) {
         // Most codes: one look-up gives the whole code.
         const VlcShortCode& s = F.shortCodes[row + codes.PeekShort()];
         if (codes.TakeShort(s.length)) {
-            symbols[count] = s.symbol;
+            pairs.AddShort(s.symbol);
             row = s.nextRow;
             continue;
         }
         auto table = static_cast<uint32_t>(row >> kShortCodeBits);
         const uint32_t code = codes.Read(F.order[table]);
+        uint32_t symbol;
         if (code < kFirstEscapeCode) {
             const VlcEntry e = F.entries[table][code];
             if (e.isEob) {
                 reader.pos = codes.Position();
-                return Place(symbols, count, scan, block);
+                return pairs.End(scan, block);
             }
-            symbols[count] = e.symbol;
+            symbol = e.symbol;
             table = e.next;
         } else {
             // Run and sign in the code, the magnitude above the run's reference level.
@@ -138,16 +164,22 @@ int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
                 codes.Read(F.escapeOrder) + F.refAbsLevel[table][std::min(run, kRunCap)];
             const uint32_t level = (code & 1) ? 0u - magnitude : magnitude;
             // A run past the block's end only needs to stay past it.
-            symbols[count] = PackSymbol(static_cast<int>(std::min(run, 64u)), 0) | (level & 0xFFFF);
+            symbol = PackSymbol(static_cast<int>(std::min(run, 64u)), 0) | (level & 0xFFFF);
             const auto fit =
                 static_cast<uint32_t>(F.tablesForLevels >> (4 * std::min(magnitude, kLevelCap))) &
                 15;
             table = std::max(table, fit);
         }
+        if (!pairs.Add(symbol)) return pairs.Unfinished(reader, codes.Position(), scan, block);
         row = table << kShortCodeBits;
     }
-    reader.pos = codes.Position();
-    return -1;
+    return pairs.Unfinished(reader, codes.Position(), scan, block);
+}
+
+template <const VlcFamily& F>
+int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
+    PairList pairs;
+    return DecodePairs<F>(reader, pairs, scan, block);
 }
 
 }  // namespace

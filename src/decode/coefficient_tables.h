@@ -79,8 +79,9 @@ inline constexpr int kVlcTableStride = 64;
 
 // The next kShortCodeBits bits of the stream, looked up in one table, give a
 // code of at most that many bits whole: length, symbol and the table that
-// follows. Most codes are that short. Longer codes, escapes and the end of
-// block (once per block) take the general way.
+// follows. Most codes are that short. Longer codes, escapes, the end of
+// block (once per block) and codes a table does not assign (only in corrupt
+// data) take the general way.
 inline constexpr int kShortCodeBits = 8;
 inline constexpr uint8_t kNoShortCode = 0xFF;  // longer than any window
 struct VlcShortCode {
@@ -181,7 +182,7 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
             const int code = (bits >> (kShortCodeBits - length)) - (1 << k);
             if (code >= static_cast<int>(kFirstEscapeCode)) continue;
             const VlcEntry& e = f.entries[t][code];
-            if (e.isEob) continue;
+            if (e.isEob || e.symbol >> 16 == 0) continue;
             f.shortCodes[(t << kShortCodeBits) + bits] = {
                 e.symbol, static_cast<uint16_t>(e.next << kShortCodeBits),
                 static_cast<uint8_t>(length)};
