@@ -14,7 +14,9 @@ void InstallMcLumaAvx2(KernelTable& table);
 void InstallMcLumaAvx512(KernelTable& table);
 // The four chroma sizes and both McChromaBi sizes.
 void InstallMcChromaSse2(KernelTable& table);
-// The 8-wide chroma slots: McChroma8x8, McChroma8x4 and McChromaBi8x8.
+// Every chroma slot.
 void InstallMcChromaAvx2(KernelTable& table);
+// The 8-wide chroma slots: McChroma8x8, McChroma8x4 and McChromaBi8x8.
+void InstallMcChromaAvx512(KernelTable& table);
 
 }  // namespace avs
