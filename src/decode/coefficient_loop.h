@@ -99,13 +99,15 @@ constexpr int kMaxSymbols = 65;
 // Places the pairs, first coefficient first, and returns how many scan
 // positions they cover, or -1 when they run past the last one.
 inline int Place(const uint32_t* symbols, int count, const uint8_t* scan, int16_t* block) {
-    int p = -1;
-    for (int i = count - 1; i >= 0; --i) {
-        p += static_cast<int>(symbols[i] >> 16);
-        if (static_cast<uint32_t>(p) > 63) return -1;
-        block[scan[p]] = static_cast<int16_t>(symbols[i]);
+    size_t p = ~size_t{0};  // -1: the first pair advances to its run
+#pragma GCC unroll 2
+    for (const uint32_t* s = symbols + count; s != symbols;) {
+        const uint32_t symbol = *--s;
+        p += symbol >> 16;
+        if (p > 63) return -1;
+        block[scan[p]] = static_cast<int16_t>(symbol);
     }
-    return p + 1;
+    return static_cast<int>(p + 1);
 }
 
 // Where DecodePairs puts the pairs: here in arrival order, placed at the end
