@@ -76,18 +76,13 @@ struct Avx2 {
     }
 };
 
-// Rows a and b clipped to bytes: a in the low half, b in the high half.
-AVS_INLINE __m256i PackRows(__m256i a, __m256i b) {
-    return _mm256_permute4x64_epi64(_mm256_packus_epi16(a, b), 0xD8);
-}
-
-// Residual row r of the macroblock: columns 0..7 from the left block of its
-// block row, 8..15 from the right one.
-AVS_INLINE __m256i ResidualRow(const int16_t* residual, int r) {
-    const int16_t* left = residual + 128 * (r >> 3) + 8 * (r & 7);
-    return _mm256_inserti128_si256(
-        _mm256_castsi128_si256(_mm_loadu_si128(reinterpret_cast<const __m128i*>(left))),
-        _mm_loadu_si128(reinterpret_cast<const __m128i*>(left + 64)), 1);
+// Packing rows r and r + 1 gives, in 64-bit pieces, their left halves, then
+// their right halves: rows r and r + 1 of the left residual block of their
+// block row in the low 128 bits and of the right one in the high 128 bits,
+// as the residual lies in memory. Swapping the middle pieces gives rows r
+// and r + 1 whole, the order of the prediction buffer and of the stores.
+AVS_INLINE __m256i BlockOrderToRows(__m256i v) {
+    return _mm256_permute4x64_epi64(v, 0xD8);
 }
 
 // Rows r and r + 1 of a 16-wide area at p: r in the low half, r + 1 in the high half.
@@ -109,19 +104,32 @@ AVS_INLINE void Macroblock(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
     AVS_UNROLL
     for (int r = 0; r < 16;
          r += 2, dst = x86::Step(dst, 2 * dstPitch), ref = x86::Step(ref, 2 * refPitch)) {
-        __m256i packed = kWhole ? LoadRows(ref, refPitch) : PackRows(rows[r], rows[r + 1]);
-        if constexpr (AVG) {
-            packed = _mm256_avg_epu8(
-                packed, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pred + 16 * r)));
-        }
-        if (residual != nullptr) {
+        __m256i packed;  // rows r and r + 1 whole
+        if (residual == nullptr) {
+            packed = kWhole ? LoadRows(ref, refPitch)
+                            : BlockOrderToRows(_mm256_packus_epi16(rows[r], rows[r + 1]));
+            if constexpr (AVG) {
+                packed = _mm256_avg_epu8(
+                    packed, _mm256_loadu_si256(reinterpret_cast<const __m256i*>(pred + 16 * r)));
+            }
+        } else {
+            __m256i blocks = kWhole ? BlockOrderToRows(LoadRows(ref, refPitch))
+                                    : _mm256_packus_epi16(rows[r], rows[r + 1]);
+            if constexpr (AVG) {
+                blocks =
+                    _mm256_avg_epu8(blocks, BlockOrderToRows(_mm256_loadu_si256(
+                                                reinterpret_cast<const __m256i*>(pred + 16 * r))));
+            }
             // Saturation cannot change the outcome: the clip maps every
             // saturated sum to the same 0 or 255.
-            packed = PackRows(
-                _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(packed)),
-                                  ResidualRow(residual, r)),
-                _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(packed, 1)),
-                                  ResidualRow(residual, r + 1)));
+            const int16_t* left = residual + 128 * (r >> 3) + 8 * (r & 7);
+            const __m256i sumLeft =
+                _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_castsi256_si128(blocks)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left)));
+            const __m256i sumRight =
+                _mm256_adds_epi16(_mm256_cvtepu8_epi16(_mm256_extracti128_si256(blocks, 1)),
+                                  _mm256_loadu_si256(reinterpret_cast<const __m256i*>(left + 64)));
+            packed = _mm256_packus_epi16(sumLeft, sumRight);  // row r low, r + 1 high
         }
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst), _mm256_castsi256_si128(packed));
         _mm_storeu_si128(reinterpret_cast<__m128i*>(dst + dstPitch),
