@@ -3,7 +3,6 @@
 // taps of both halves run in one instruction and each computes two macroblock
 // rows where the AVX2 kernels compute one. The 8x8 slots keep their SSE2 kernels.
 #include "decode/x86/avx512.h"
-#include "decode/x86/mc_luma_row_bytes.h"
 #include "decode/x86/mc_luma_rows.h"
 #include "decode/x86/mc_x86.h"
 #include "platform/kernel_table.h"
@@ -55,27 +54,9 @@ struct Avx512 {
             _mm256_inserti128_si256(_mm256_castsi128_si256(at(lower - 2)), at(lower + 6), 1), 1);
     }
     static AVS_INLINE Reg Pair(Reg bytes, const x86::TapPair& p) {
-        const __m128i order = _mm_setr_epi8(
-            x86::PairOrderByte(p, 0), x86::PairOrderByte(p, 1), x86::PairOrderByte(p, 2),
-            x86::PairOrderByte(p, 3), x86::PairOrderByte(p, 4), x86::PairOrderByte(p, 5),
-            x86::PairOrderByte(p, 6), x86::PairOrderByte(p, 7), x86::PairOrderByte(p, 8),
-            x86::PairOrderByte(p, 9), x86::PairOrderByte(p, 10), x86::PairOrderByte(p, 11),
-            x86::PairOrderByte(p, 12), x86::PairOrderByte(p, 13), x86::PairOrderByte(p, 14),
-            x86::PairOrderByte(p, 15));
-        return _mm512_maddubs_epi16(_mm512_shuffle_epi8(bytes, _mm512_broadcast_i32x4(order)),
-                                    _mm512_set1_epi16(x86::PairWeights(p)));
-    }
-    static AVS_INLINE Reg HalfRow(const uint8_t* s, ptrdiff_t pitch) {
-        const Reg bytes = LaneBytes(s, pitch);
-        return Add(Pair(bytes, x86::kHalfPairs[0]), Pair(bytes, x86::kHalfPairs[1]));
-    }
-    template <int FX>
-    static AVS_INLINE Reg QuarterRowSum(const uint8_t* s, ptrdiff_t pitch) {
-        const Reg bytes = LaneBytes(s, pitch);
-        const x86::TapPair(&pairs)[3] = x86::kQuarterPairs[FX == 1 ? 0 : 1];
-        const Reg sum =
-            Add(Add(Pair(bytes, pairs[0]), Pair(bytes, pairs[1])), Pair(bytes, pairs[2]));
-        return Sub(sum, Set(x86::LumaTaps<Avx512>::kQuarterBias));
+        return _mm512_maddubs_epi16(
+            _mm512_shuffle_epi8(bytes, _mm512_broadcast_i32x4(x86::PairOrder(p))),
+            _mm512_set1_epi16(x86::PairWeights(p)));
     }
 };
 

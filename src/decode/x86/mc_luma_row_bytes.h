@@ -9,6 +9,8 @@
 // the word-wise filters of mc_luma_rows.h do.
 #pragma once
 
+#include <emmintrin.h>
+
 #include <cstdint>
 
 namespace avs::x86 {
@@ -35,5 +37,18 @@ constexpr char PairOrderByte(const TapPair& p, int i) {
 constexpr int16_t PairWeights(const TapPair& p) {
     return static_cast<int16_t>((p.w1 << 8) | (p.w0 & 0xFF));
 }
+
+namespace {  // each kernel file keeps its own copy, built with its own flags
+
+// The shuffle of pair P for one 128-bit lane (every lane repeats it).
+inline __attribute__((always_inline)) __m128i PairOrder(const TapPair& p) {
+    return _mm_setr_epi8(
+        PairOrderByte(p, 0), PairOrderByte(p, 1), PairOrderByte(p, 2), PairOrderByte(p, 3),
+        PairOrderByte(p, 4), PairOrderByte(p, 5), PairOrderByte(p, 6), PairOrderByte(p, 7),
+        PairOrderByte(p, 8), PairOrderByte(p, 9), PairOrderByte(p, 10), PairOrderByte(p, 11),
+        PairOrderByte(p, 12), PairOrderByte(p, 13), PairOrderByte(p, 14), PairOrderByte(p, 15));
+}
+
+}  // namespace
 
 }  // namespace avs::x86

@@ -7,7 +7,7 @@
 //
 // `V` provides the 16-bit lane operations below; V::Load(s, p) reads the row
 // at s (and the row its register pairs with, p being the reference pitch).
-// A `V` may also filter rows horizontally itself, straight from the bytes
+// A `V` may also let rows be filtered horizontally straight from their bytes
 // (see HasRowFilters). Each including file defines its own `V` in an
 // anonymous namespace, so every instantiation stays inside the file that
 // compiled it with its own target flags.
@@ -16,17 +16,20 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "decode/x86/mc_luma_row_bytes.h"
+
 #define AVS_INLINE inline __attribute__((always_inline))
 #define AVS_UNROLL _Pragma("GCC unroll 24")
 
 namespace avs::x86 {
 
-// V::HalfRow(s, p) gives LumaTaps::HalfRow's result and
-// V::QuarterRowSum<FX>(s, p) LumaTaps::QuarterRowSum's, from the row's bytes.
+// V::LaneBytes(s, p) gives the bytes that the rows of a register filter
+// horizontally (see mc_luma_row_bytes.h), and V::Pair(bytes, pair) one tap
+// pair's 16-bit sums.
 template <class V>
-concept HasRowFilters = requires(const uint8_t* s, ptrdiff_t p) {
-    V::HalfRow(s, p);
-    V::template QuarterRowSum<1>(s, p);
+concept HasRowFilters = requires(const uint8_t* s, ptrdiff_t p, typename V::Reg r) {
+    V::LaneBytes(s, p);
+    V::Pair(r, kHalfPairs[0]);
 };
 
 template <class V>
@@ -44,7 +47,8 @@ struct LumaTaps {
     // Horizontal half-sample h of the row at s (s points at column X).
     static AVS_INLINE R HalfRow(const uint8_t* s, ptrdiff_t p) {
         if constexpr (HasRowFilters<V>) {
-            return V::HalfRow(s, p);
+            const R bytes = V::LaneBytes(s, p);
+            return V::Add(V::Pair(bytes, kHalfPairs[0]), V::Pair(bytes, kHalfPairs[1]));
         } else {
             return Half(V::Load(s - 1, p), V::Load(s, p), V::Load(s + 1, p), V::Load(s + 2, p));
         }
@@ -76,7 +80,11 @@ struct LumaTaps {
     template <int FX>
     static AVS_INLINE R QuarterRowSum(const uint8_t* s, ptrdiff_t p) {
         if constexpr (HasRowFilters<V>) {
-            return V::template QuarterRowSum<FX>(s, p);
+            const R bytes = V::LaneBytes(s, p);
+            const TapPair(&pairs)[3] = kQuarterPairs[FX == 1 ? 0 : 1];
+            const R sum = V::Add(V::Add(V::Pair(bytes, pairs[0]), V::Pair(bytes, pairs[1])),
+                                 V::Pair(bytes, pairs[2]));
+            return V::Sub(sum, V::Set(kQuarterBias));
         } else if constexpr (FX == 1) {
             return QuarterSum(V::Load(s - 2, p), V::Load(s - 1, p), V::Load(s, p),
                               V::Load(s + 1, p), V::Load(s + 2, p));
