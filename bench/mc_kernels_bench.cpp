@@ -1,7 +1,7 @@
 // Times the motion-compensation slots at each kernel level, so a variant's
 // speed-up is a measured number: every luma fraction of both sizes (plain
 // with residual, averaged without, as B macroblocks mostly are) and the
-// chroma slots.
+// chroma slots (8x8 and 4x4 in one iteration, from one reference or two).
 #include <benchmark/benchmark.h>
 
 #include <cstdint>
@@ -17,6 +17,7 @@ constexpr uint32_t kPlain = avs::cpu::kAlways;
 constexpr uint32_t kSse2 = kPlain | avs::cpu::kSse2;
 constexpr uint32_t kSse41 = kSse2 | avs::cpu::kSse41;
 constexpr uint32_t kAvx2 = kSse41 | avs::cpu::kAvx2;
+constexpr uint32_t kAvx512 = kAvx2 | avs::cpu::kAvx512;
 
 struct Inputs {
     std::vector<uint8_t> ref;
@@ -85,13 +86,15 @@ void Chroma(benchmark::State& state, uint32_t features) {
     }
 }
 
-void ChromaBi8x8(benchmark::State& state, uint32_t features) {
+void ChromaBi(benchmark::State& state, uint32_t features) {
     if (!Runnable(state, features)) return;
     const avs::KernelTable table = Table(features);
     Inputs in;
     for (auto _ : state) {
         table.McChromaBi8x8(in.dst.data(), Inputs::kPitch, in.At(), in.At() + 3, Inputs::kPitch,
-                            nullptr, 3, 5, 6, 1);
+                            in.residual, 3, 5, 6, 1);
+        table.McChromaBi4x4(in.dst.data(), Inputs::kPitch, in.At(), in.At() + 3, Inputs::kPitch,
+                            in.residual, 3, 5, 6, 1);
         benchmark::ClobberMemory();
     }
 }
@@ -107,17 +110,21 @@ void Fractions(benchmark::internal::Benchmark* b) {
 BENCHMARK_CAPTURE(LumaAdd, plain, kPlain)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAdd, sse2, kSse2)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAdd, avx2, kAvx2)->Apply(Fractions);
+BENCHMARK_CAPTURE(LumaAdd, avx512, kAvx512)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAvg, plain, kPlain)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAvg, sse2, kSse2)->Apply(Fractions);
 BENCHMARK_CAPTURE(LumaAvg, avx2, kAvx2)->Apply(Fractions);
+BENCHMARK_CAPTURE(LumaAvg, avx512, kAvx512)->Apply(Fractions);
 BENCHMARK_CAPTURE(Chroma, plain, kPlain);
 BENCHMARK_CAPTURE(Chroma, sse2, kSse2);
 BENCHMARK_CAPTURE(Chroma, sse41, kSse41);
 BENCHMARK_CAPTURE(Chroma, avx2, kAvx2);
-BENCHMARK_CAPTURE(ChromaBi8x8, plain, kPlain);
-BENCHMARK_CAPTURE(ChromaBi8x8, sse2, kSse2);
-BENCHMARK_CAPTURE(ChromaBi8x8, sse41, kSse41);
-BENCHMARK_CAPTURE(ChromaBi8x8, avx2, kAvx2);
+BENCHMARK_CAPTURE(Chroma, avx512, kAvx512);
+BENCHMARK_CAPTURE(ChromaBi, plain, kPlain);
+BENCHMARK_CAPTURE(ChromaBi, sse2, kSse2);
+BENCHMARK_CAPTURE(ChromaBi, sse41, kSse41);
+BENCHMARK_CAPTURE(ChromaBi, avx2, kAvx2);
+BENCHMARK_CAPTURE(ChromaBi, avx512, kAvx512);
 
 }  // namespace
 

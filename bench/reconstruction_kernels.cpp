@@ -136,8 +136,10 @@ BENCHMARK_CAPTURE(BM_LumaMacroblock, normal_sse2, kSse2, 1);
 BENCHMARK_CAPTURE(BM_LumaMacroblock, normal_avx2, kAvx2, 1);
 BENCHMARK_CAPTURE(BM_ChromaMacroblock, strong_plain, kPlain, 2);
 BENCHMARK_CAPTURE(BM_ChromaMacroblock, strong_sse2, kSse2, 2);
+BENCHMARK_CAPTURE(BM_ChromaMacroblock, strong_avx2, kAvx2, 2);
 BENCHMARK_CAPTURE(BM_ChromaMacroblock, normal_plain, kPlain, 1);
 BENCHMARK_CAPTURE(BM_ChromaMacroblock, normal_sse2, kSse2, 1);
+BENCHMARK_CAPTURE(BM_ChromaMacroblock, normal_avx2, kAvx2, 1);
 
 }  // namespace
 

@@ -7,6 +7,7 @@
 #pragma once
 
 #include <algorithm>
+#include <cstddef>
 #include <cstdint>
 
 #if defined(__LZCNT__)
@@ -36,10 +37,24 @@ constexpr uint32_t kMaxPrefix = 24;
 // Exp-Golomb code numbers of order k (z zeros, a one, z + k info bits,
 // giving 2^(z+k) - 2^k + info) read from a copy of the reader whose next bits
 // stay in a register: `window_` holds them from its top bit, `avail_` of them
-// are valid. The window is reloaded only when a code does not fit.
+// are valid (`loaded_` were at the last reload, at br_.pos). The window is
+// reloaded only when a code does not fit.
 class CodeReader {
   public:
     explicit CodeReader(const BitReader& br) : br_(br) { Reload(); }
+
+    // The next kShortCodeBits bits, for VlcFamily::shortCodes (bits past the
+    // valid ones read as zeros).
+    size_t PeekShort() const { return static_cast<size_t>(window_ >> (64 - kShortCodeBits)); }
+
+    // Takes a short code of `length` bits if the window holds it
+    // (kNoShortCode never fits).
+    bool TakeShort(uint32_t length) {
+        if (length > avail_) return false;
+        window_ <<= length;
+        avail_ -= length;
+        return true;
+    }
 
     uint32_t Read(uint32_t k) {
         const uint32_t z = LeadingZeros(window_);
@@ -49,20 +64,20 @@ class CodeReader {
         const auto code = static_cast<uint32_t>(window_ >> (63 - 2 * z - k)) - (1u << k);
         window_ <<= length;
         avail_ -= length;
-        br_.pos += length;
         return code;
     }
 
-    uint32_t Position() const { return br_.pos; }
+    uint32_t Position() const { return br_.pos + loaded_ - avail_; }
 
   private:
     void Reload() {
         window_ = br_.Peek64();
-        avail_ = 64 - (br_.pos & 7);
+        avail_ = loaded_ = 64 - (br_.pos & 7);
     }
 
     // A code past the window, or a prefix cut at kMaxPrefix (the one is taken as read).
     uint32_t ReadSlow(uint32_t k) {
+        br_.pos = Position();
         const uint64_t w = br_.Peek64();
         const uint32_t z = std::min(LeadingZeros(w), kMaxPrefix);
         const uint32_t length = 2 * z + 1 + k;
@@ -75,6 +90,7 @@ class CodeReader {
     BitReader br_;
     uint64_t window_;
     uint32_t avail_;
+    uint32_t loaded_;
 };
 
 // Pairs arrive last coefficient first; at most 64 precede the end of block.
@@ -83,34 +99,66 @@ constexpr int kMaxSymbols = 65;
 // Places the pairs, first coefficient first, and returns how many scan
 // positions they cover, or -1 when they run past the last one.
 inline int Place(const uint32_t* symbols, int count, const uint8_t* scan, int16_t* block) {
-    int p = -1;
-    for (int i = count - 1; i >= 0; --i) {
-        p += static_cast<int>(symbols[i] >> 16);
-        if (static_cast<uint32_t>(p) > 63) return -1;
-        block[scan[p]] = static_cast<int16_t>(symbols[i]);
+    size_t p = ~size_t{0};  // -1: the first pair advances to its run
+#pragma GCC unroll 2
+    for (const uint32_t* s = symbols + count; s != symbols;) {
+        const uint32_t symbol = *--s;
+        p += symbol >> 16;
+        if (p > 63) return -1;
+        block[scan[p]] = static_cast<int16_t>(symbol);
     }
-    return p + 1;
+    return static_cast<int>(p + 1);
 }
 
-template <const VlcFamily& F>
-int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
+// Where DecodePairs puts the pairs: here in arrival order, placed at the end
+// of block. Another keeper may give up on a block (when Full, or when Add
+// refuses a pair) and have it decoded again this way.
+class PairList {
+  public:
+    bool Full() const { return count_ == kMaxSymbols; }
+    // A pair from the short-code table, which holds no unassigned code.
+    void AddShort(uint32_t symbol) { symbols_[count_++] = symbol; }
+    bool Add(uint32_t symbol) {
+        AddShort(symbol);
+        return true;
+    }
+    int End(const uint8_t* scan, int16_t* block) { return Place(symbols_, count_, scan, block); }
+    // The loop stopped without an end of block (here: kMaxSymbols codes
+    // without one), the reader's copy at `position`.
+    int Unfinished(BitReader& reader, uint32_t position, const uint8_t*, int16_t*) {
+        reader.pos = position;
+        return -1;
+    }
+
+  private:
+    uint32_t symbols_[kMaxSymbols];
+    int count_ = 0;
+};
+
+// The symbol loop: codes until the end of block, pairs into `pairs`.
+template <const VlcFamily& F, class Pairs>
+int DecodePairs(BitReader& reader, Pairs& pairs, const uint8_t* scan, int16_t* block) {
     CodeReader codes(reader);
-    uint32_t symbols[kMaxSymbols];
-    // The table and its order travel together: the order of the next code
-    // comes with the entry of this one, not from another load.
-    uint32_t table = 0;
-    uint32_t order = F.order[0];
-    for (int count = 0; count < kMaxSymbols; ++count) {
-        const uint32_t code = codes.Read(order);
+    size_t row = 0;  // the current table's row of short codes
+    while (!pairs.Full()) {
+        // Most codes: one look-up gives the whole code.
+        const VlcShortCode& s = F.shortCodes[row + codes.PeekShort()];
+        if (codes.TakeShort(s.length)) {
+            pairs.AddShort(s.symbol);
+            row = s.nextRow;
+            continue;
+        }
+        auto table = static_cast<uint32_t>(row >> kShortCodeBits);
+        const uint32_t code = codes.Read(F.order[table]);
+        uint32_t symbol;
         if (code < kFirstEscapeCode) {
             const VlcEntry e = F.entries[table][code];
             if (e.isEob) {
                 reader.pos = codes.Position();
-                return Place(symbols, count, scan, block);
+                return pairs.End(scan, block);
             }
-            symbols[count] = e.symbol;
+            symbol = e.symbol;
             table = e.next;
-            order = e.nextOrder;
         } else {
             // Run and sign in the code, the magnitude above the run's reference level.
             const uint32_t run = (code - kFirstEscapeCode) >> 1;
@@ -118,16 +166,22 @@ int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
                 codes.Read(F.escapeOrder) + F.refAbsLevel[table][std::min(run, kRunCap)];
             const uint32_t level = (code & 1) ? 0u - magnitude : magnitude;
             // A run past the block's end only needs to stay past it.
-            symbols[count] = PackSymbol(static_cast<int>(std::min(run, 64u)), 0) | (level & 0xFFFF);
+            symbol = PackSymbol(static_cast<int>(std::min(run, 64u)), 0) | (level & 0xFFFF);
             const auto fit =
                 static_cast<uint32_t>(F.tablesForLevels >> (4 * std::min(magnitude, kLevelCap))) &
                 15;
             table = std::max(table, fit);
-            order = (F.orders >> (4 * table)) & 15;
         }
+        if (!pairs.Add(symbol)) return pairs.Unfinished(reader, codes.Position(), scan, block);
+        row = table << kShortCodeBits;
     }
-    reader.pos = codes.Position();
-    return -1;
+    return pairs.Unfinished(reader, codes.Position(), scan, block);
+}
+
+template <const VlcFamily& F>
+int DecodeBlock(BitReader& reader, const uint8_t* scan, int16_t* block) {
+    PairList pairs;
+    return DecodePairs<F>(reader, pairs, scan, block);
 }
 
 }  // namespace

@@ -67,16 +67,28 @@ constexpr uint32_t PackSymbol(int run, int level) {
 
 // One code number of one table, ready to use.
 struct VlcEntry {
-    uint32_t symbol;    // PackSymbol(run, level); a code the table does not assign
-                        // is (run -1, level -1), which stays at the same position
-    uint8_t next;       // table that the following symbol uses
-    uint8_t nextOrder;  // its Exp-Golomb order, at hand for the next code
-    uint8_t isEob;      // 1 for the end-of-block code
+    uint32_t symbol;  // PackSymbol(run, level); a code the table does not assign
+                      // is (run -1, level -1), which stays at the same position
+    uint8_t next;     // table that the following symbol uses
+    uint8_t isEob;    // 1 for the end-of-block code
 };
 
 // Entries per table: the code numbers below kFirstEscapeCode, padded to a
 // power of two so that a table's entries are found by a shift.
 inline constexpr int kVlcTableStride = 64;
+
+// The next kShortCodeBits bits of the stream, looked up in one table, give a
+// code of at most that many bits whole: length, symbol and the table that
+// follows. Most codes are that short. Longer codes, escapes, the end of
+// block (once per block) and codes a table does not assign (only in corrupt
+// data) take the general way.
+inline constexpr int kShortCodeBits = 8;
+inline constexpr uint8_t kNoShortCode = 0xFF;  // longer than any window
+struct VlcShortCode {
+    uint32_t symbol;   // as VlcEntry::symbol
+    uint16_t nextRow;  // the following table's row: its index << kShortCodeBits
+    uint8_t length;    // or kNoShortCode
+};
 
 inline constexpr int kMaxVlcTables = 7;
 // Escapes look up the run's reference level with runs above this cut to it:
@@ -97,11 +109,11 @@ struct VlcFamily {
     // above maxRun.
     uint8_t refAbsLevel[kMaxVlcTables][kRunCap + 1];
     // The first table whose maxLevel reaches a magnitude (cut at kLevelCap),
-    // four bits per magnitude, and every table's order, four bits per table:
-    // words, so that escapes find them with a shift instead of a load.
+    // four bits per magnitude: a word, so that escapes find it with a shift
+    // instead of a load.
     uint64_t tablesForLevels;
-    uint32_t orders;
     VlcEntry entries[kMaxVlcTables][kVlcTableStride];
+    VlcShortCode shortCodes[kMaxVlcTables << kShortCodeBits];
 };
 
 namespace vlc_detail {
@@ -126,14 +138,13 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
         f.tablesForLevels |= static_cast<uint64_t>(NextTable(constants, 0, static_cast<int>(m)))
                              << (4 * m);
     }
-    for (size_t t = 0; t < N; ++t) f.orders |= static_cast<uint32_t>(constants[t].order) << (4 * t);
     for (size_t t = 0; t < N; ++t) {
         f.order[t] = constants[t].order;
         f.maxLevel[t] = constants[t].maxLevel;
         for (auto& level : f.refAbsLevel[t]) level = 1;
         const auto unassignedNext = static_cast<uint8_t>(NextTable(constants, t, 1));
         for (auto& e : f.entries[t]) {
-            e = {PackSymbol(-1, -1), unassignedNext, constants[unassignedNext].order, 0};
+            e = {PackSymbol(-1, -1), unassignedNext, 0};
         }
         int run = 0;
         int level = 0;
@@ -147,9 +158,8 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
             if (number >= 0) {
                 ++level;
                 const auto next = static_cast<uint8_t>(NextTable(constants, t, level));
-                const uint8_t order = constants[next].order;
-                f.entries[t][number] = {PackSymbol(run, level), next, order, 0};
-                f.entries[t][number + 1] = {PackSymbol(run, -level), next, order, 0};
+                f.entries[t][number] = {PackSymbol(run, level), next, 0};
+                f.entries[t][number + 1] = {PackSymbol(run, -level), next, 0};
                 number = -1;
             }
             if (ch == '/') {
@@ -159,7 +169,24 @@ constexpr VlcFamily BuildFamily(const std::string_view (&source)[N],
                 level = 0;
             }
         }
-        if (constants[t].eob >= 0) f.entries[t][constants[t].eob] = {0, 0, 0, 1};
+        if (constants[t].eob >= 0) f.entries[t][constants[t].eob] = {0, 0, 1};
+    }
+    for (auto& code : f.shortCodes) code.length = kNoShortCode;
+    for (size_t t = 0; t < N; ++t) {
+        const int k = constants[t].order;
+        for (int bits = 0; bits < (1 << kShortCodeBits); ++bits) {
+            int zeros = 0;
+            while (zeros < kShortCodeBits && !(bits & (1 << (kShortCodeBits - 1 - zeros)))) ++zeros;
+            const int length = 2 * zeros + 1 + k;
+            if (length > kShortCodeBits) continue;
+            const int code = (bits >> (kShortCodeBits - length)) - (1 << k);
+            if (code >= static_cast<int>(kFirstEscapeCode)) continue;
+            const VlcEntry& e = f.entries[t][code];
+            if (e.isEob || e.symbol >> 16 == 0) continue;
+            f.shortCodes[(t << kShortCodeBits) + bits] = {
+                e.symbol, static_cast<uint16_t>(e.next << kShortCodeBits),
+                static_cast<uint8_t>(length)};
+        }
     }
     return f;
 }
@@ -180,7 +207,7 @@ static_assert(kIntraLumaVlc.maxLevel[5] < kLevelCap && kInterLumaVlc.maxLevel[5]
 static_assert(kIntraLumaVlc.tablesForLevels >> (4 * kLevelCap) == 6 &&
               (kIntraLumaVlc.tablesForLevels >> 12 & 15) == 3 &&
               kChromaVlc.tablesForLevels >> (4 * kLevelCap) == 4);
-static_assert(kInterLumaVlc.orders == 0x2222223 && kChromaVlc.orders == 0x01102);
+static_assert(kInterLumaVlc.order[0] == 3 && kChromaVlc.order[1] == 0 && kChromaVlc.order[2] == 1);
 static_assert(kIntraLumaVlc.maxRun[0] == 22 && kIntraLumaVlc.maxRun[6] == 1);
 static_assert(kInterLumaVlc.maxRun[0] == 25 && kInterLumaVlc.maxRun[6] == 3);
 static_assert(kChromaVlc.maxRun[0] == 24 && kChromaVlc.maxRun[4] == 4);

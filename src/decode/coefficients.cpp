@@ -32,6 +32,7 @@ void InstallCoefficientKernels(KernelTable& table, uint32_t features) {
     table.DecodeChromaBlock = DecodeChromaBlock;
 #if defined(__x86_64__) || defined(__i386__)
     if (features & cpu::kAvx2) InstallCoefficientKernelsAvx2(table);
+    if (features & cpu::kAvx512) InstallCoefficientKernelsAvx512(table);
 #else
     (void)features;
 #endif

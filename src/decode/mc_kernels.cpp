@@ -182,6 +182,10 @@ void InstallMcKernels(KernelTable& table, uint32_t features) {
         InstallMcLumaAvx2(table);
         InstallMcChromaAvx2(table);
     }
+    if ((features & cpu::kSse2) && (features & cpu::kAvx512)) {
+        InstallMcLumaAvx512(table);
+        InstallMcChromaAvx512(table);
+    }
 #else
     (void)features;
 #endif

@@ -30,8 +30,8 @@ using McLumaAvgAddFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t*
                                 ptrdiff_t refPitch, const uint8_t* pred, const int16_t* residual);
 // Predicts a chroma block at eighth-sample fraction (ax, ay), adds residual
 // (row stride 8, positioned at the block), clips, stores. A block of W x H
-// reads rows 0..H; 8-wide kernels may read 16 samples of each row (the
-// reference margins cover that), 4-wide ones read columns 0..4.
+// reads rows 0..H; 8-wide kernels may read 16 samples of each row, 4-wide
+// ones 8 (the reference margins cover that).
 using McChromaFn = void (*)(uint8_t* dst, ptrdiff_t dstPitch, const uint8_t* ref,
                             ptrdiff_t refPitch, const int16_t* residual, int ax, int ay);
 // Chroma from two references (same pitch), rounded average, then as McChromaFn.

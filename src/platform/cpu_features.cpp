@@ -28,6 +28,17 @@ bool CanRunAvx2Kernels(const CpuidReport& r) {
     return osSavesYmm && avx && leaf7 && Bit(r.extendedLeaf1Ecx, 5);     // LZCNT
 }
 
+// Everything the AVX-512 kernel files are compiled for (the AVX2 set plus
+// AVX-512 F, DQ, BW and VL), and the OS saving the mask registers and all
+// 32 ZMM registers whole.
+bool CanRunAvx512Kernels(const CpuidReport& r) {
+    constexpr uint64_t kZmmState = 0xE6;  // XMM, YMM, opmask, ZMM_Hi256, Hi16_ZMM
+    const bool osSavesZmm = (r.enabledStateMask & kZmmState) == kZmmState;
+    const bool leaf7 = Bit(r.leaf7Ebx, 16) && Bit(r.leaf7Ebx, 17) && Bit(r.leaf7Ebx, 30) &&
+                       Bit(r.leaf7Ebx, 31);  // F, DQ, BW, VL
+    return CanRunAvx2Kernels(r) && osSavesZmm && leaf7;
+}
+
 }  // namespace
 
 uint32_t CondenseCpuFeatures(const CpuidReport& r) {
@@ -45,6 +56,7 @@ uint32_t CondenseCpuFeatures(const CpuidReport& r) {
     if (Bit(edx, 25)) f |= cpu::kSseInteger | cpu::kSse;
     if (Bit(r.leaf1Ecx, 19)) f |= cpu::kSse41;
     if (CanRunAvx2Kernels(r)) f |= cpu::kAvx2;
+    if (CanRunAvx512Kernels(r)) f |= cpu::kAvx512;
 
     if (r.maxExtendedLeaf <= kExtendedBase) return f | cpu::kAlways;
     f |= cpu::kHasExtendedLeaves;

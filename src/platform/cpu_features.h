@@ -24,6 +24,7 @@ inline constexpr uint32_t kSse3 = 0x8000;
 // Beyond the classic word: used only to choose our own newer kernels.
 inline constexpr uint32_t kSse41 = 0x10000;
 inline constexpr uint32_t kAvx2 = 0x20000;
+inline constexpr uint32_t kAvx512 = 0x40000;  // F, DQ, BW and VL, with everything kAvx2 needs
 }  // namespace cpu
 
 // What CPUID (and XGETBV) reported, as plain register values.

@@ -26,8 +26,8 @@ std::vector<Level> Levels() {
     const uint32_t detected = DetectCpuFeatures();
     std::vector<Level> levels;
     uint32_t features = cpu::kAlways;
-    for (const Level& l :
-         {Level{"sse2", cpu::kSse2}, Level{"sse41", cpu::kSse41}, Level{"avx2", cpu::kAvx2}}) {
+    for (const Level& l : {Level{"sse2", cpu::kSse2}, Level{"sse41", cpu::kSse41},
+                           Level{"avx2", cpu::kAvx2}, Level{"avx512", cpu::kAvx512}}) {
         if (!(detected & l.features)) break;
         features |= l.features;
         levels.push_back({l.name, features});

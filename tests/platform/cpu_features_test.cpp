@@ -52,26 +52,41 @@ TEST(CpuFeatures, ConditionsOfTheKernelBits) {
     }
 }
 
-TEST(CpuFeatures, Avx2NeedsEveryPieceAndTheOsSavingYmm) {
+// Each vector level needs every piece its kernel files are compiled for, and
+// the OS saving the registers it uses; AVX-512 needs all of AVX2's too.
+TEST(CpuFeatures, VectorLevelsNeedEveryPieceAndTheOsSavingTheirRegisters) {
+    constexpr uint32_t kBoth = cpu::kAvx2 | cpu::kAvx512;
     CpuidReport full = Report({.ecx = B(12) | B(27) | B(28)});
-    full.leaf7Ebx = B(3) | B(5) | B(8);
+    full.leaf7Ebx = B(3) | B(5) | B(8) | B(16) | B(17) | B(30) | B(31);
     full.extendedLeaf1Ecx = B(5);
-    full.enabledStateMask = 0x7;
-    EXPECT_TRUE(CondenseCpuFeatures(full) & cpu::kAvx2);
+    full.enabledStateMask = 0xE7;
+    EXPECT_EQ(CondenseCpuFeatures(full) & kBoth, kBoth);
     const struct {
         uint32_t CpuidReport::*reg;
         uint32_t bit;
-    } pieces[] = {{&CpuidReport::leaf1Ecx, B(12)},       {&CpuidReport::leaf1Ecx, B(27)},
-                  {&CpuidReport::leaf1Ecx, B(28)},       {&CpuidReport::leaf7Ebx, B(3)},
-                  {&CpuidReport::leaf7Ebx, B(5)},        {&CpuidReport::leaf7Ebx, B(8)},
-                  {&CpuidReport::extendedLeaf1Ecx, B(5)}};
+        uint32_t left;  // the levels that remain without it
+    } pieces[] = {
+        {&CpuidReport::leaf1Ecx, B(12), 0},          {&CpuidReport::leaf1Ecx, B(27), 0},
+        {&CpuidReport::leaf1Ecx, B(28), 0},          {&CpuidReport::leaf7Ebx, B(3), 0},
+        {&CpuidReport::leaf7Ebx, B(5), 0},           {&CpuidReport::leaf7Ebx, B(8), 0},
+        {&CpuidReport::extendedLeaf1Ecx, B(5), 0},   {&CpuidReport::leaf7Ebx, B(16), cpu::kAvx2},
+        {&CpuidReport::leaf7Ebx, B(17), cpu::kAvx2}, {&CpuidReport::leaf7Ebx, B(30), cpu::kAvx2},
+        {&CpuidReport::leaf7Ebx, B(31), cpu::kAvx2}};
     for (const auto& p : pieces) {
         CpuidReport without = full;
         without.*p.reg &= ~p.bit;
-        EXPECT_FALSE(CondenseCpuFeatures(without) & cpu::kAvx2) << p.bit;
+        EXPECT_EQ(CondenseCpuFeatures(without) & kBoth, p.left) << p.bit;
     }
-    full.enabledStateMask = 0x3;  // the OS does not save the upper YMM halves
-    EXPECT_FALSE(CondenseCpuFeatures(full) & cpu::kAvx2);
+    // Register state the OS leaves out: the upper ZMM halves, the mask
+    // registers, everything beyond YMM, the upper YMM halves.
+    const struct {
+        uint64_t mask;
+        uint32_t left;
+    } states[] = {{0xA7, cpu::kAvx2}, {0xC7, cpu::kAvx2}, {0x7, cpu::kAvx2}, {0xE3, 0}};
+    for (const auto& s : states) {
+        full.enabledStateMask = s.mask;
+        EXPECT_EQ(CondenseCpuFeatures(full) & kBoth, s.left) << s.mask;
+    }
 }
 
 TEST(CpuFeatures, ThisMachine) {

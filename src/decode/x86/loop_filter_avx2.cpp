@@ -1,8 +1,10 @@
-// AVX2 luma macroblock filter; byte for byte the results of the plain kernel.
-// The two vertical edges of a macroblock (x = 0 and x = 8) read and write
-// disjoint samples, and so do the two horizontal ones (y = 0 and y = 8): each
-// pair is filtered at once, one edge in each 128-bit lane, with the byte
-// arithmetic of the SSE2 kernels (see loop_filter_sse2.cpp).
+// AVX2 macroblock filters; byte for byte the results of the plain kernels.
+// Luma: the two vertical edges of a macroblock (x = 0 and x = 8) read and
+// write disjoint samples, and so do the two horizontal ones (y = 0 and
+// y = 8): each pair is filtered at once, one edge in each 128-bit lane, with
+// the byte arithmetic of loop_filter_xmm.h. Chroma: the sixteen positions of
+// loop_filter_xmm.h, with the normal filter's 16-bit sums in one register
+// and only p0 and q0 written back.
 #include <immintrin.h>
 
 #include <cstring>
@@ -10,6 +12,7 @@
 #include "decode/kernel_table.h"
 #include "decode/loop_filter_kernels.h"
 #include "decode/x86/loop_filter_x86.h"
+#include "decode/x86/loop_filter_xmm.h"
 
 namespace avs {
 namespace {
@@ -85,9 +88,8 @@ struct Normal16 {
 
 // The normal filter on 16-bit lanes: the new p1, p0, q0, q1 before clipping
 // to bytes (the caller's unsigned pack clips).
-inline Normal16 NormalFilter16(const __m256i (&w)[6], const LaneThresholds& t) {
+inline Normal16 NormalFilter16(const __m256i (&w)[6], __m256i c) {
     const __m256i p2 = w[0], p1 = w[1], p0 = w[2], q0 = w[3], q1 = w[4], q2 = w[5];
-    const __m256i c = t.c;
     const __m256i minusC = _mm256_sub_epi16(_mm256_setzero_si256(), c);
     const __m256i four = _mm256_set1_epi16(4);
     const __m256i zero = _mm256_setzero_si256();
@@ -148,8 +150,8 @@ inline Normal16 NormalFilter16(const __m256i (&w)[6], const LaneThresholds& t) {
         const __m256i hi[6] = {_mm256_unpackhi_epi8(s.p2, zero), _mm256_unpackhi_epi8(s.p1, zero),
                                _mm256_unpackhi_epi8(s.p0, zero), _mm256_unpackhi_epi8(s.q0, zero),
                                _mm256_unpackhi_epi8(s.q1, zero), _mm256_unpackhi_epi8(s.q2, zero)};
-        const Normal16 a = NormalFilter16(lo, t);
-        const Normal16 b = NormalFilter16(hi, t);
+        const Normal16 a = NormalFilter16(lo, t.c);
+        const Normal16 b = NormalFilter16(hi, t.c);
         p0 = Select(lanes, _mm256_packus_epi16(a.p0, b.p0), p0);
         q0 = Select(lanes, _mm256_packus_epi16(a.q0, b.q0), q0);
         p1 = Select(_mm256_andnot_si256(notFlatP, lanes), _mm256_packus_epi16(a.p1, b.p1), p1);
@@ -249,10 +251,67 @@ void FilterLumaMacroblockAvx2(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStreng
     }
 }
 
+// The normal filter of sixteen chroma positions: widened into one register.
+struct NormalInOneRegister {
+    static xmm::NormalBytes Filter(const xmm::Across& s, const EdgeThresholds& t) {
+        const __m256i w[6] = {_mm256_cvtepu8_epi16(s.p2), _mm256_cvtepu8_epi16(s.p1),
+                              _mm256_cvtepu8_epi16(s.p0), _mm256_cvtepu8_epi16(s.q0),
+                              _mm256_cvtepu8_epi16(s.q1), _mm256_cvtepu8_epi16(s.q2)};
+        const Normal16 n = NormalFilter16(w, _mm256_set1_epi16(static_cast<int16_t>(t.c)));
+        auto bytes = [](__m256i v) {
+            return _mm_packus_epi16(_mm256_castsi256_si128(v), _mm256_extracti128_si256(v, 1));
+        };
+        return {bytes(n.p1), bytes(n.p0), bytes(n.q0), bytes(n.q1)};
+    }
+};
+
+// Rows 0..7 of `top` and `bottom`: the two bytes p0 q0 of each (lanes 0..7
+// of `s`, then 8..15).
+inline void WriteP0Q0(uint8_t* top, uint8_t* bottom, ptrdiff_t pitch, const xmm::Across& s) {
+    const __m128i upper = _mm_unpacklo_epi8(s.p0, s.q0);
+    const __m128i lower = _mm_unpackhi_epi8(s.p0, s.q0);
+    auto put = [pitch](uint8_t* p, int r, int bytes) {
+        const auto v = static_cast<uint16_t>(bytes);
+        std::memcpy(p + r * pitch - 1, &v, 2);
+    };
+    put(top, 0, _mm_extract_epi16(upper, 0));
+    put(top, 1, _mm_extract_epi16(upper, 1));
+    put(top, 2, _mm_extract_epi16(upper, 2));
+    put(top, 3, _mm_extract_epi16(upper, 3));
+    put(top, 4, _mm_extract_epi16(upper, 4));
+    put(top, 5, _mm_extract_epi16(upper, 5));
+    put(top, 6, _mm_extract_epi16(upper, 6));
+    put(top, 7, _mm_extract_epi16(upper, 7));
+    put(bottom, 0, _mm_extract_epi16(lower, 0));
+    put(bottom, 1, _mm_extract_epi16(lower, 1));
+    put(bottom, 2, _mm_extract_epi16(lower, 2));
+    put(bottom, 3, _mm_extract_epi16(lower, 3));
+    put(bottom, 4, _mm_extract_epi16(lower, 4));
+    put(bottom, 5, _mm_extract_epi16(lower, 5));
+    put(bottom, 6, _mm_extract_epi16(lower, 6));
+    put(bottom, 7, _mm_extract_epi16(lower, 7));
+}
+
+// Cb and Cr together. Vertical edge: rows 0..7 are Cb, 8..15 Cr. Horizontal
+// edge: Cb in the low eight lanes, Cr in the high eight.
+void FilterChromaMacroblockAvx2(uint8_t* cb, uint8_t* cr, ptrdiff_t pitch,
+                                MacroblockEdgeStrengths bs, const MacroblockEdgeThresholds& t) {
+    if (bs.left[0] | bs.left[1]) {
+        xmm::Across s = xmm::TransposeColumns(cb, cr, pitch);
+        xmm::FilterAcross<false, NormalInOneRegister>(s, xmm::ChromaStrengths(bs.left), t.left);
+        WriteP0Q0(cb, cr, pitch, s);
+    }
+    if (!(bs.top[0] | bs.top[1])) return;
+    xmm::Across s = xmm::ChromaRows(cb, cr, pitch);
+    xmm::FilterAcross<false, NormalInOneRegister>(s, xmm::ChromaStrengths(bs.top), t.top);
+    xmm::WriteChromaRows(cb, cr, pitch, s);
+}
+
 }  // namespace
 
 void InstallLoopFilterKernelsAvx2(KernelTable& table) {
     table.FilterLumaMacroblock = FilterLumaMacroblockAvx2;
+    table.FilterChromaMacroblock = FilterChromaMacroblockAvx2;
 }
 
 }  // namespace avs

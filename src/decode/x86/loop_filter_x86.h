@@ -7,8 +7,8 @@ struct KernelTable;
 
 // Replace the macroblock filter slots with SSE2 kernels.
 void InstallLoopFilterKernelsSse2(KernelTable& table);
-// Replace the luma macroblock filter with an AVX2 kernel that filters the
-// two edges of each direction together.
+// Replace the macroblock filter slots with AVX2 kernels (luma: the two edges
+// of each direction together).
 void InstallLoopFilterKernelsAvx2(KernelTable& table);
 
 }  // namespace avs

@@ -1,20 +1,36 @@
 // Luma interpolation of every fraction pair, written once over a lane type `V`
-// that holds one block row of 16-bit samples (V::kWidth of them: 8 in an SSE2
-// register, 16 in an AVX2 one). The arithmetic is that of the plain kernels,
-// rearranged so that each intermediate fits its lanes exactly.
+// whose register holds one block row of 16-bit samples (8 in an SSE2
+// register, 16 in an AVX2 one), or two rows that lie a fixed distance apart
+// (an AVX-512 register: a row of the macroblock's upper half and the row
+// eight below it). The arithmetic is that of the plain kernels, rearranged so
+// that each intermediate fits its lanes exactly.
 //
-// `V` provides the 16-bit lane operations below. Each including file defines
-// its own `V` in an anonymous namespace, so every instantiation stays inside
-// the file that compiled it with its own target flags.
+// `V` provides the 16-bit lane operations below; V::Load(s, p) reads the row
+// at s (and the row its register pairs with, p being the reference pitch).
+// A `V` may also let rows be filtered horizontally straight from their bytes
+// (see HasRowFilters). Each including file defines its own `V` in an
+// anonymous namespace, so every instantiation stays inside the file that
+// compiled it with its own target flags.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 
+#include "decode/x86/mc_luma_row_bytes.h"
+
 #define AVS_INLINE inline __attribute__((always_inline))
 #define AVS_UNROLL _Pragma("GCC unroll 24")
 
 namespace avs::x86 {
+
+// V::LaneBytes(s, p) gives the bytes that the rows of a register filter
+// horizontally (see mc_luma_row_bytes.h), and V::Pair(bytes, pair) one tap
+// pair's 16-bit sums.
+template <class V>
+concept HasRowFilters = requires(const uint8_t* s, ptrdiff_t p, typename V::Reg r) {
+    V::LaneBytes(s, p);
+    V::Pair(r, kHalfPairs[0]);
+};
 
 template <class V>
 struct LumaTaps {
@@ -29,28 +45,60 @@ struct LumaTaps {
     }
 
     // Horizontal half-sample h of the row at s (s points at column X).
-    static AVS_INLINE R HalfRow(const uint8_t* s) {
-        return Half(V::Load(s - 1), V::Load(s), V::Load(s + 1), V::Load(s + 2));
+    static AVS_INLINE R HalfRow(const uint8_t* s, ptrdiff_t p) {
+        if constexpr (HasRowFilters<V>) {
+            const R bytes = V::LaneBytes(s, p);
+            return V::Add(V::Pair(bytes, kHalfPairs[0]), V::Pair(bytes, kHalfPairs[1]));
+        } else {
+            return Half(V::Load(s - 1, p), V::Load(s, p), V::Load(s + 1, p), V::Load(s + 2, p));
+        }
     }
 
     // (v + 2^(n-1)) >> n for a half-sample sum.
     static AVS_INLINE R Round(R v, int n) { return V::Sar(V::Add(v, V::Set(1 << (n - 1))), n); }
+
+    // A multiplier in every lane, hidden from the compiler, which would
+    // otherwise turn each multiply into a longer chain of shifts and adds.
+    static AVS_INLINE R Multiplier(int w) {
+        R m = V::Set(w);
+        __asm__("" : "+v"(m));
+        return m;
+    }
 
     // One-dimensional quarter sum: taps (-1, -2, 96, 42, -7) on a..e. The sum
     // lies in -2550..35190; it is returned less 16384, which fits 16-bit lanes
     // (the wrapping arithmetic lands on the exact value).
     static constexpr int kQuarterBias = 16384;
     static AVS_INLINE R QuarterSum(R a, R b, R c, R d, R e) {
-        const R pos = V::Add(V::Mul(c, V::Set(96)), V::Mul(d, V::Set(42)));
-        const R neg = V::Add(V::Add(a, V::Shl(b, 1)), V::Mul(e, V::Set(7)));
+        const R pos = V::Add(V::Mul(c, Multiplier(96)), V::Mul(d, Multiplier(42)));
+        const R neg = V::Add(V::Add(a, V::Shl(b, 1)), V::Mul(e, Multiplier(7)));
         return V::Sub(V::Sub(pos, neg), V::Set(kQuarterBias));
     }
 
-    // The quarter position itself: (sum + 64) >> 7. Biased by 20 * 128 the sum
-    // is a valid unsigned 16-bit value, so a logical shift and removing the
-    // bias give the arithmetic result exactly.
-    static AVS_INLINE R Quarter(R a, R b, R c, R d, R e) {
-        const R sum = V::Add(QuarterSum(a, b, c, d, e), V::Set(kQuarterBias + 64 + 20 * 128));
+    // The horizontal quarter sum (less its bias) of the row at s for fraction
+    // FX, 1 or 3: the taps run right for 1 and left for 3.
+    template <int FX>
+    static AVS_INLINE R QuarterRowSum(const uint8_t* s, ptrdiff_t p) {
+        if constexpr (HasRowFilters<V>) {
+            const R bytes = V::LaneBytes(s, p);
+            const TapPair(&pairs)[3] = kQuarterPairs[FX == 1 ? 0 : 1];
+            const R sum = V::Add(V::Add(V::Pair(bytes, pairs[0]), V::Pair(bytes, pairs[1])),
+                                 V::Pair(bytes, pairs[2]));
+            return V::Sub(sum, V::Set(kQuarterBias));
+        } else if constexpr (FX == 1) {
+            return QuarterSum(V::Load(s - 2, p), V::Load(s - 1, p), V::Load(s, p),
+                              V::Load(s + 1, p), V::Load(s + 2, p));
+        } else {
+            return QuarterSum(V::Load(s + 3, p), V::Load(s + 2, p), V::Load(s + 1, p),
+                              V::Load(s, p), V::Load(s - 1, p));
+        }
+    }
+
+    // The quarter position of a quarter sum: (sum + 64) >> 7. Biased by
+    // 20 * 128 the sum is a valid unsigned 16-bit value, so a logical shift
+    // and removing the bias give the arithmetic result exactly.
+    static AVS_INLINE R QuarterOf(R sumLessBias) {
+        const R sum = V::Add(sumLessBias, V::Set(kQuarterBias + 64 + 20 * 128));
         return V::Sub(V::Shr(sum, 7), V::Set(20));
     }
 
@@ -84,12 +132,23 @@ struct LumaTaps {
     }
 
     // Diagonal quarter: (64 * s + j + 64) >> 7. The sum lies in -10136..42904,
-    // biased by 80 * 128 as in Quarter.
+    // biased by 80 * 128 as in QuarterOf.
     static AVS_INLINE R Diagonal(R s, R j) {
         const R sum = V::Add(V::Add(V::Shl(s, 6), j), V::Set(64 + 80 * 128));
         return V::Sub(V::Shr(sum, 7), V::Set(80));
     }
 };
+
+// p + step, through a value the compiler cannot follow: it would otherwise
+// compute every row address of an unrolled loop at its start and run out of
+// registers to keep them in. (Pointer arithmetic only: the same code at
+// every processor level.)
+template <class T>
+AVS_INLINE T* Step(T* p, ptrdiff_t step) {
+    p += step;
+    __asm__("" : "+r"(p));
+    return p;
+}
 
 // The Rows prediction rows of fraction (FX, FY), in 16-bit lanes, not yet
 // clipped. `s` points at the block's integer position.
@@ -101,36 +160,32 @@ AVS_INLINE void PredictLumaRows(const uint8_t* s, ptrdiff_t p, typename V::Reg (
         AVS_UNROLL
         for (int r = 0; r < Rows; ++r, s += p) {
             if constexpr (FX == 0) {
-                out[r] = V::Load(s);
+                out[r] = V::Load(s, p);
             } else if constexpr (FX == 2) {
-                out[r] = T::Round(T::HalfRow(s), 3);
-            } else if constexpr (FX == 1) {
-                out[r] = T::Quarter(V::Load(s - 2), V::Load(s - 1), V::Load(s), V::Load(s + 1),
-                                    V::Load(s + 2));
+                out[r] = T::Round(T::HalfRow(s, p), 3);
             } else {
-                out[r] = T::Quarter(V::Load(s + 3), V::Load(s + 2), V::Load(s + 1), V::Load(s),
-                                    V::Load(s - 1));
+                out[r] = T::QuarterOf(T::template QuarterRowSum<FX>(s, p));
             }
         }
     } else if constexpr (FX == 0) {
         R row[Rows + 5];  // rows Y-2 .. Y+Rows+2
         AVS_UNROLL
-        for (int t = 0; t < Rows + 5; ++t) row[t] = V::Load(s + (t - 2) * p);
+        for (int t = 0; t < Rows + 5; ++t) row[t] = V::Load(s + (t - 2) * p, p);
         AVS_UNROLL
         for (int r = 0; r < Rows; ++r) {
             const R* w = row + r;  // w[k] is row Y+r+k-2
             if constexpr (FY == 2) {
                 out[r] = T::Round(T::Half(w[1], w[2], w[3], w[4]), 3);
             } else if constexpr (FY == 1) {
-                out[r] = T::Quarter(w[0], w[1], w[2], w[3], w[4]);
+                out[r] = T::QuarterOf(T::QuarterSum(w[0], w[1], w[2], w[3], w[4]));
             } else {
-                out[r] = T::Quarter(w[5], w[4], w[3], w[2], w[1]);
+                out[r] = T::QuarterOf(T::QuarterSum(w[5], w[4], w[3], w[2], w[1]));
             }
         }
     } else if constexpr (FX == 2) {
         R h[Rows + 5];  // h of rows Y-2 .. Y+Rows+2
         AVS_UNROLL
-        for (int t = 0; t < Rows + 5; ++t) h[t] = T::HalfRow(s + (t - 2) * p);
+        for (int t = 0; t < Rows + 5; ++t) h[t] = T::HalfRow(s + (t - 2) * p, p);
         // j of row Y+u from h of rows Y+u-1 .. Y+u+2.
         auto j = [&h](int u) { return T::Half(h[u + 1], h[u + 2], h[u + 3], h[u + 4]); };
         AVS_UNROLL
@@ -150,13 +205,7 @@ AVS_INLINE void PredictLumaRows(const uint8_t* s, ptrdiff_t p, typename V::Reg (
         // each row goes through the vertical half taps.
         R q[Rows + 3];  // rows Y-1 .. Y+Rows+1
         AVS_UNROLL
-        for (int t = 0; t < Rows + 3; ++t) {
-            const uint8_t* row = s + (t - 1) * p;
-            q[t] = FX == 1 ? T::QuarterSum(V::Load(row - 2), V::Load(row - 1), V::Load(row),
-                                           V::Load(row + 1), V::Load(row + 2))
-                           : T::QuarterSum(V::Load(row + 3), V::Load(row + 2), V::Load(row + 1),
-                                           V::Load(row), V::Load(row - 1));
-        }
+        for (int t = 0; t < Rows + 3; ++t) q[t] = T::template QuarterRowSum<FX>(s + (t - 1) * p, p);
         AVS_UNROLL
         for (int r = 0; r < Rows; ++r)
             out[r] = T::HalfOfQuarters(q[r], q[r + 1], q[r + 2], q[r + 3]);
@@ -166,11 +215,11 @@ AVS_INLINE void PredictLumaRows(const uint8_t* s, ptrdiff_t p, typename V::Reg (
         constexpr int kDy = FY == 3 ? 1 : 0;
         R h[Rows + 3];  // h of rows Y-1 .. Y+Rows+1
         AVS_UNROLL
-        for (int t = 0; t < Rows + 3; ++t) h[t] = T::HalfRow(s + (t - 1) * p);
+        for (int t = 0; t < Rows + 3; ++t) h[t] = T::HalfRow(s + (t - 1) * p, p);
         AVS_UNROLL
         for (int r = 0; r < Rows; ++r) {
             const R j = T::Half(h[r], h[r + 1], h[r + 2], h[r + 3]);
-            out[r] = T::Diagonal(V::Load(s + (r + kDy) * p + kDx), j);
+            out[r] = T::Diagonal(V::Load(s + (r + kDy) * p + kDx, p), j);
         }
     }
 }

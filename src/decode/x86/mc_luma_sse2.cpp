@@ -13,7 +13,7 @@ namespace {
 struct Sse2 {
     using Reg = __m128i;
     // Eight samples starting at p, widened to 16 bits.
-    static AVS_INLINE Reg Load(const uint8_t* p) {
+    static AVS_INLINE Reg Load(const uint8_t* p, ptrdiff_t) {
         return _mm_unpacklo_epi8(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(p)),
                                  _mm_setzero_si128());
     }

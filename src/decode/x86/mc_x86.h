@@ -9,11 +9,15 @@ struct KernelTable;
 
 // Every McLumaAdd and McLumaAvgAdd slot, both sizes.
 void InstallMcLumaSse2(KernelTable& table);
-// The McLumaAdd and McLumaAvgAdd slots of the 16x16 size.
+// Every McLumaAdd and McLumaAvgAdd slot, both sizes.
 void InstallMcLumaAvx2(KernelTable& table);
+// The McLumaAdd and McLumaAvgAdd slots of the 16x16 size.
+void InstallMcLumaAvx512(KernelTable& table);
 // The four chroma sizes and both McChromaBi sizes.
 void InstallMcChromaSse2(KernelTable& table);
-// The 8-wide chroma slots: McChroma8x8, McChroma8x4 and McChromaBi8x8.
+// Every chroma slot.
 void InstallMcChromaAvx2(KernelTable& table);
+// The 8-wide chroma slots: McChroma8x8, McChroma8x4 and McChromaBi8x8.
+void InstallMcChromaAvx512(KernelTable& table);
 
 }  // namespace avs
