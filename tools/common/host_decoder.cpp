@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 
 namespace avs::tool {
 namespace {
@@ -93,14 +94,30 @@ void HostDecoder::FeedPending() {
 // unit counts once the next unit's start code shows it whole; one still open
 // at the end of a cut input is never decoded.
 void HostDecoder::Taken(std::span<const uint8_t> bytes) {
-    for (uint8_t b : bytes) {
-        takenTail_ = takenTail_ << 8 | b;
-        const bool picture = takenTail_ == kIPicture || takenTail_ == kPbPicture;
-        if (picture || takenTail_ == kSequenceHeader || takenTail_ == kSequenceEnd) {
+    const auto see = [this](uint32_t code) {
+        const bool picture = code == kIPicture || code == kPbPicture;
+        if (picture || code == kSequenceHeader || code == kSequenceEnd) {
             pictureSinceFlush_ |= pictureOpen_;
             pictureOpen_ = picture;
         }
+    };
+    // Start codes that begin in earlier bytes end within the first three.
+    const size_t n = bytes.size();
+    const uint8_t* d = bytes.data();
+    size_t i = 0;
+    for (; i < n && i < 3; ++i) see(takenTail_ = takenTail_ << 8 | d[i]);
+    if (i == n) return;
+    // The rest only where a 00 00 01 prefix lies wholly in these bytes: a
+    // picture's hundreds of kilobytes are looked at by memchr, not byte by byte.
+    for (size_t one = 2; one + 1 < n;) {
+        const auto* hit = static_cast<const uint8_t*>(std::memchr(d + one, 1, n - 1 - one));
+        if (hit == nullptr) break;
+        one = static_cast<size_t>(hit - d);
+        if (d[one - 1] == 0 && d[one - 2] == 0) see(0x100u | d[one + 1]);
+        ++one;
     }
+    takenTail_ =
+        uint32_t{d[n - 4]} << 24 | uint32_t{d[n - 3]} << 16 | uint32_t{d[n - 2]} << 8 | d[n - 1];
 }
 
 void HostDecoder::Finish(bool unitEndKnown) {
