@@ -36,15 +36,10 @@ PlaneGeometry ChromaGeometry(const DecodedFrame& f) {
     return {8 * size_t{f.mbWidth}, 8 * size_t{f.mbHeight}, kChromaMargin};
 }
 
-uint8_t* AllocPlane(const PlaneGeometry& g, uint8_t*& block) {
-    block = static_cast<uint8_t*>(AlignedAlloc(g.Bytes()));
-    return block == nullptr ? nullptr : block + g.OriginOffset();
-}
-
 void ClearPointers(DecodedFrame& f) {
     f.lumaPlane = f.cbPlane = f.crPlane = nullptr;
     f.refLumaPlane = f.refCbPlane = f.refCrPlane = nullptr;
-    f.lumaBlock = f.cbBlock = f.crBlock = nullptr;
+    f.storage = nullptr;
     f.intraModes = nullptr;
     f.macroblocks = nullptr;
 }
@@ -86,21 +81,24 @@ int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFr
     frame.lumaPitch = frame.refLumaPitch = static_cast<ptrdiff_t>(luma.pitch);
     frame.chromaPitch = frame.refChromaPitch = static_cast<ptrdiff_t>(chroma.pitch);
 
-    frame.lumaPlane = AllocPlane(luma, frame.lumaBlock);
-    frame.cbPlane = AllocPlane(chroma, frame.cbBlock);
-    frame.crPlane = AllocPlane(chroma, frame.crBlock);
+    // One block holds the three planes, then the records and the intra-mode
+    // map, each part 64-byte aligned.
     const size_t mbCount = size_t{frame.mbWidth} * frame.mbHeight;
-    frame.macroblocks =
-        static_cast<MacroblockInfo*>(AlignedAlloc(mbCount * sizeof(MacroblockInfo)));
+    const size_t recordBytes = RoundUp64(mbCount * sizeof(MacroblockInfo));
     const size_t modeBytes = size_t{IntraModeMapStride(frame.mbWidth)} *
                              IntraModeMapRows(frame.mbHeight) * sizeof(int32_t);
-    frame.intraModes = static_cast<int32_t*>(AlignedAlloc(modeBytes));
-
-    if (frame.lumaPlane == nullptr || frame.cbPlane == nullptr || frame.crPlane == nullptr ||
-        frame.macroblocks == nullptr || frame.intraModes == nullptr) {
-        ReleaseFrame(frame);
-        return -1;
-    }
+    const size_t lumaBytes = luma.Bytes();
+    const size_t chromaBytes = chroma.Bytes();
+    auto* block = static_cast<uint8_t*>(
+        PageAlloc(lumaBytes + 2 * chromaBytes + recordBytes + RoundUp64(modeBytes)));
+    if (block == nullptr) return -1;
+    frame.storage = block;
+    frame.lumaPlane = block + luma.OriginOffset();
+    frame.cbPlane = block + lumaBytes + chroma.OriginOffset();
+    frame.crPlane = block + lumaBytes + chromaBytes + chroma.OriginOffset();
+    uint8_t* const tables = block + lumaBytes + 2 * chromaBytes;
+    frame.macroblocks = reinterpret_cast<MacroblockInfo*>(tables);
+    frame.intraModes = reinterpret_cast<int32_t*>(tables + recordBytes);
     frame.refLumaPlane = frame.lumaPlane;
     frame.refCbPlane = frame.cbPlane;
     frame.refCrPlane = frame.crPlane;
@@ -111,11 +109,7 @@ int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFr
 }
 
 void ReleaseFrame(DecodedFrame& frame) {
-    AlignedFree(frame.lumaBlock);
-    AlignedFree(frame.cbBlock);
-    AlignedFree(frame.crBlock);
-    AlignedFree(frame.macroblocks);
-    AlignedFree(frame.intraModes);
+    PageFree(frame.storage);
     ClearPointers(frame);
 }
 

@@ -43,10 +43,8 @@ struct DecodedFrame {
     uint32_t refDistance[2];
     int32_t bordersExtended;
     int32_t delivered;
-    // Heap blocks behind the planes (the plane pointers lie inside them).
-    uint8_t* lumaBlock;
-    uint8_t* cbBlock;
-    uint8_t* crBlock;
+    // The block behind the planes and tables (their pointers lie inside it).
+    uint8_t* storage;
 };
 
 // The largest picture side decoded. The stream's 14-bit size fields allow

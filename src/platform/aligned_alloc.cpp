@@ -3,6 +3,12 @@
 #include <cstdint>
 #include <cstdlib>
 
+#if defined(_WIN32)
+#include <malloc.h>
+#elif defined(__linux__)
+#include <sys/mman.h>
+#endif
+
 namespace avs {
 
 void* AlignedAlloc(size_t n) {
@@ -22,6 +28,35 @@ void AlignedFree(void* p) {
     if (p == nullptr) return;
     auto* result = static_cast<uint8_t*>(p);
     std::free(result - result[-1]);
+}
+
+namespace {
+constexpr size_t kLargePage = size_t{2} << 20;
+}  // namespace
+
+void* PageAlloc(size_t n) {
+    if (n == 0 || n > SIZE_MAX - kLargePage) return nullptr;
+#if defined(_WIN32)
+    return _aligned_malloc(n, 64);
+#else
+    const bool large = n >= kLargePage;
+    const size_t alignment = large ? kLargePage : 64;
+    const size_t size = (n + alignment - 1) / alignment * alignment;
+    void* p = std::aligned_alloc(alignment, size);
+#if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // Only a hint: without large pages the block works the same.
+    if (p != nullptr && large) madvise(p, size, MADV_HUGEPAGE);
+#endif
+    return p;
+#endif
+}
+
+void PageFree(void* p) {
+#if defined(_WIN32)
+    _aligned_free(p);
+#else
+    std::free(p);
+#endif
 }
 
 }  // namespace avs

@@ -66,7 +66,7 @@ TEST(FrameGeometry, RefusesSizesAndFormatsItCannotHold) {
                                 {16u, 16u, 2u},
                                 {16u, 16u, 3u}}) {
         EXPECT_EQ(AllocFrame(w, h, chroma, f), -1) << w << "x" << h << " format " << chroma;
-        EXPECT_EQ(f.lumaBlock, nullptr);
+        EXPECT_EQ(f.storage, nullptr);
         EXPECT_EQ(f.macroblocks, nullptr);
         ReleaseFrame(f);  // nothing held: must be harmless
     }
