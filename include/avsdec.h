@@ -14,6 +14,30 @@
  *
  * Pictures come back in display order. Every word of the record is
  * pointer-sized; word i sits at byte offset i * sizeof(void*).
+ *
+ * Feeding. Feed takes whole units: a unit is complete when the start code of
+ * the next one has arrived. Offer the bytes it did not take again, followed by
+ * more. With nothing held, fewer than four bytes are never taken (they cannot
+ * hold a start code): keep them for the next piece. When four or more bytes
+ * are offered and nothing is taken twice in a row, the decoder holds a unit
+ * it can never finish (longer than its 8 MB); the end-of-stream call and
+ * AVS_ResetDecoder let feeding go on.
+ *
+ * End of stream. Feed(s, NULL, 0) decodes a sequence end: it delivers the
+ * newest reference picture, if any, but not the unit still held, which no
+ * start code has completed. So a stream that does not end with a sequence end
+ * (00 00 01 B1) should get those four bytes fed first, or its last picture is
+ * never decoded. A sequence end (in the stream or this call) delivers the newest
+ * reference picture even when it was delivered before: a host that took no
+ * picture unit since the previous sequence end gets the same picture again.
+ * A second end-of-stream call does nothing; feeding may go on afterwards.
+ *
+ * Buffers. AVS_ConvertPicture writes at most AVS_GetFrameSize bytes.
+ * A descriptor (AVS_ConvertPictureTo) must ask for no more columns or rows
+ * than the picture has, and every plane it uses must be non-NULL with a pitch
+ * of at least one row's bytes; otherwise nothing is written. Conversions
+ * convert nothing while no picture is held (before the first delivery, and
+ * after AVS_SetPictureBuffer until the next one).
  */
 #ifndef AVSDEC_H
 #define AVSDEC_H
@@ -101,11 +125,20 @@ enum AVS_Request {
     AVS_GetStatusText = 2,        /* copy the status text (at most 35 bytes) */
     AVS_GetStatusWord = 3,        /* status word (AVS_STATUS_*) */
     AVS_GetDeliveryFlag = 4,      /* AVS_DELIVERED after a delivery, else 0 */
-    AVS_GetFrameSize = 5,         /* bytes of one picture in the output layout */
+    AVS_GetFrameSize = 5,         /* bytes AVS_ConvertPicture writes with the current layout and
+                                     pitch: |pitch| x height, for YV12 plus the V and U planes
+                                     (|pitch| x height / 4 each) after them; 0 when the pitch
+                                     cannot hold a row */
     AVS_GetOutputFourcc = 7,      /* the output layout */
     AVS_GetAspectRatio = 8,       /* aspect_ratio of the sequence header */
-    AVS_SetPictureBuffer = 0x101, /* argument is the buffer itself (malloc'd; decoder frees it) */
-    AVS_SetOutputPitch = 0x106,   /* 32-bit signed pitch at argument, for AVS_ConvertPicture */
+    AVS_SetPictureBuffer = 0x101, /* argument is the buffer itself: from malloc, at least
+                                     horizontal_size x vertical_size x 2 bytes of the current
+                                     sequence (0 before any sequence header). The decoder frees
+                                     it, delivers into it from the next picture on, and takes a
+                                     buffer of its own for a larger picture */
+    AVS_SetOutputPitch = 0x106,   /* 32-bit signed pitch at argument, for AVS_ConvertPicture;
+                                     0: the default of the current layout and width (YV12 width,
+                                     YUY2/UYVY 2 x width, BGR3/BGR4 -3/-4 x width: top-down) */
     AVS_SetOutputFourcc = 0x107,  /* 32-bit FourCC at argument */
     /* 32-bit count at argument: the threads each picture is decoded on. 0 and
      * 1 decode on the thread that calls Feed alone; N > 1 adds N - 1 worker
@@ -113,7 +146,7 @@ enum AVS_Request {
      * and ended by Done or Free. Pictures are the same for every count. Set it
      * before the first Feed; a later change applies from the next picture. */
     AVS_SetDecodingThreads = 0x108,
-    AVS_ResetDecoder = 0x201,     /* drop held data and pictures; keeps the sequence header */
+    AVS_ResetDecoder = 0x201,           /* drop held data and pictures; keeps the sequence header */
     AVS_GetStatusAndDelivery = 0x10003, /* returns delivery flag | status word; writes nothing */
     AVS_GetSequenceInfo = 0x10004,      /* 13 words (AVS_SequenceInfo) at argument */
     AVS_ConvertPictureTo = 0x10007,     /* convert into the OutputPicture at argument */

@@ -5,8 +5,10 @@
 #include <cstring>
 #include <new>
 
+#include "convert/convert.h"
 #include "convert/output_layout.h"
 #include "decode/kernel_table.h"
+#include "frames/delivery.h"
 
 namespace avs {
 namespace {
@@ -80,13 +82,12 @@ int32_t SetParam(AvsDecoder* decoder, uintptr_t argument, uint32_t id) {
     DecodingState& decoding = ctx.decoding;
     switch (static_cast<Param>(id)) {
         case Param::PictureBuffer: {
-            // The buffer passes into the decoder's keeping, sized by the host.
-            PictureBuffer& picture = decoding.frames.picture;
-            auto* buffer = reinterpret_cast<uint8_t*>(argument);
-            if (buffer != picture.data) picture.Release();
-            picture.data = buffer;
-            picture.width = 0;
-            picture.height = 0;
+            // The buffer passes into the decoder's keeping, sized by the host
+            // for the current sequence.
+            const SequenceHeader& seq = decoding.headers.sequence;
+            decoding.frames.picture.HandOver(
+                reinterpret_cast<uint8_t*>(argument),
+                PictureBufferBytes(seq.horizontal_size, seq.vertical_size));
             return 1;
         }
         case Param::StatusText:
@@ -106,6 +107,24 @@ int32_t SetParam(AvsDecoder* decoder, uintptr_t argument, uint32_t id) {
         default:
             return 0;
     }
+}
+
+// The host's pitch, or else the default of the current layout and width, so
+// that a layout set after a delivery never meets another layout's pitch.
+int32_t ConvertPitch(const DecodingState& decoding) {
+    if (decoding.convertPitch != 0) return decoding.convertPitch;
+    return OutputPitch(decoding.headers.sequence.horizontal_size, decoding.outputFourcc);
+}
+
+// What request 1 writes with the current layout and pitch; layouts that it
+// does not convert keep their nominal size.
+uint32_t FrameSize(const DecodingState& decoding) {
+    const SequenceHeader& seq = decoding.headers.sequence;
+    if (IsConvertibleFourcc(decoding.outputFourcc)) {
+        return BufferBytes(decoding.outputFourcc, seq.horizontal_size, seq.vertical_size,
+                           ConvertPitch(decoding));
+    }
+    return OutputSizeFactor(decoding.outputFourcc) * seq.vertical_size * seq.horizontal_size / 2;
 }
 
 void WriteWord(void* result, uint32_t v) {
@@ -133,12 +152,11 @@ int32_t GetParam(AvsDecoder* decoder, void* result, uint32_t id) {
             WriteWord(result, decoding.deliveryFlag);
             return 1;
         case Param::FrameSize:
-            WriteWord(result, OutputSizeFactor(decoding.outputFourcc) * seq.vertical_size *
-                                  seq.horizontal_size / 2);
+            WriteWord(result, FrameSize(decoding));
             return 1;
         case Param::OutputPitch:
         case Param::ConvertPitch:
-            WriteWord(result, static_cast<uint32_t>(decoding.convertPitch));
+            WriteWord(result, static_cast<uint32_t>(ConvertPitch(decoding)));
             return 1;
         case Param::OutputFourcc:
             WriteWord(result, decoding.outputFourcc);

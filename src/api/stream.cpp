@@ -81,10 +81,10 @@ void ConvertPicture(AvsDecoder* d, uintptr_t argument) {
     const uint32_t fourcc = GetWord(d, DecoderParam::ConvertFourcc);  // 0 for other layouts
     const uint8_t* source = GetPictureBuffer(d);
     const PictureBuffer& picture = d->context->decoding.frames.picture;
-    // A buffer that holds a picture of another size than the sequence's is not read.
-    const bool otherSize = picture.width != 0 && picture.height != 0 &&
-                           (picture.width != width || picture.height != height);
-    if (fourcc == 0 || source == nullptr || argument == 0 || otherSize) return;
+    // Only a picture of the sequence's size, which the frame size counts, is
+    // converted; a host's buffer holds none until the next delivery.
+    const bool held = picture.width != 0 && picture.width == width && picture.height == height;
+    if (fourcc == 0 || source == nullptr || argument == 0 || !held) return;
     DeliverToBuffer(reinterpret_cast<uint8_t*>(argument), source, width, height, fourcc, pitch);
 }
 
@@ -95,10 +95,7 @@ void ConvertPictureTo(AvsDecoder* d, uintptr_t argument) {
     const auto& out = *reinterpret_cast<const OutputPicture*>(argument);
     const PictureBuffer& picture = d->context->decoding.frames.picture;
     // The descriptor must not ask for more rows or columns than the buffer holds.
-    if ((picture.width != 0 && out.width > picture.width) ||
-        (picture.height != 0 && out.height > picture.height)) {
-        return;
-    }
+    if (out.width > picture.width || out.height > picture.height) return;
     DeliverPicture(out, source, static_cast<uint32_t>(out.fourcc));
 }
 

@@ -21,7 +21,12 @@ inline constexpr uint8_t kPbPictureCode = 0xB6;
 inline constexpr uint8_t kVideoEditCode = 0xB7;
 
 // The longest unit (with the start code after it) that can be collected.
-inline constexpr uint32_t kInputBufferSize = 0x800000;
+// Fuzz builds collect less (see the root CMakeLists.txt), so that their short
+// inputs can reach this limit.
+#ifndef AVSDEC_INPUT_BUFFER_BYTES
+#define AVSDEC_INPUT_BUFFER_BYTES 0x800000
+#endif
+inline constexpr uint32_t kInputBufferSize = AVSDEC_INPUT_BUFFER_BYTES;
 
 // The bytes held between pieces: the unit being collected, from its start
 // code on, or the last few bytes passed over, which may begin a start code.

@@ -1,6 +1,7 @@
 #include "convert/convert.h"
 
 #include <cstddef>
+#include <cstdint>
 #include <cstdlib>
 
 #include "convert/colour_converter.h"
@@ -70,7 +71,41 @@ bool IsBgr(const OutputLayout& layout) {
     return layout.mode == kModeBgr3 || layout.mode == kModeBgr4;
 }
 
+// Bytes written into one row of plane 0: every luma sample for "YV12", whole
+// pixel pairs for the others.
+int64_t RowBytes(const OutputLayout& layout, uint32_t width) {
+    if (layout.mode == kModeYv12) return width;
+    return int64_t{layout.bitsPerPixel} / 8 * (width & ~1u);
+}
+
+// A host's plane: there, its rows apart by at least their length, and all
+// of it within kMaxOutputBytes.
+bool PlaneFits(const uint8_t* plane, intptr_t pitch, int64_t rowBytes, uint32_t rows) {
+    if (plane == nullptr || pitch < -kMaxOutputBytes || pitch > kMaxOutputBytes) return false;
+    const int64_t bytes = std::abs(static_cast<int64_t>(pitch));
+    return bytes >= rowBytes && bytes * rows <= kMaxOutputBytes;
+}
+
+bool DescriptorFits(const OutputPicture& out, const OutputLayout& layout, uint32_t width,
+                    uint32_t height) {
+    if (!PlaneFits(out.plane[0], out.pitch[0], RowBytes(layout, width), height)) return false;
+    if (layout.mode != kModeYv12) return true;
+    return PlaneFits(out.plane[1], out.pitch[1], width / 2, height / 2) &&
+           PlaneFits(out.plane[2], out.pitch[2], width / 2, height / 2);
+}
+
 }  // namespace
+
+uint32_t BufferBytes(uint32_t fourcc, uint32_t width, uint32_t height, int32_t pitch) {
+    const OutputLayout* layout = FindLayout(fourcc);
+    if (layout == nullptr) return 0;
+    const int64_t absPitch = std::abs(int64_t{pitch});
+    if (absPitch < RowBytes(*layout, width)) return 0;
+    const int64_t plane = absPitch * height;
+    // "YV12": V and U with |pitch| / 2 after the luma rows, as DeliverToBuffer places them.
+    const int64_t bytes = layout->mode == kModeYv12 ? plane + 2 * (plane / 4) : plane;
+    return bytes <= kMaxOutputBytes ? static_cast<uint32_t>(bytes) : 0;
+}
 
 void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fourcc) {
     const OutputLayout* layout = FindLayout(fourcc);
@@ -78,8 +113,10 @@ void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fo
         out.height > UINT32_MAX) {
         return;
     }
-    ConversionParams block = SourceBlock(source, static_cast<uint32_t>(out.width),
-                                         static_cast<uint32_t>(out.height), *layout);
+    const auto width = static_cast<uint32_t>(out.width);
+    const auto height = static_cast<uint32_t>(out.height);
+    if (!DescriptorFits(out, *layout, width, height)) return;
+    ConversionParams block = SourceBlock(source, width, height, *layout);
     if (layout->mode == kModeYv12) {
         // The descriptor's planes are in YV12 order: V before U.
         block.dst = out.plane[0];
@@ -100,7 +137,10 @@ void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fo
 void DeliverToBuffer(uint8_t* destination, const uint8_t* source, uint32_t width, uint32_t height,
                      uint32_t fourcc, int32_t pitch) {
     const OutputLayout* layout = FindLayout(fourcc);
-    if (layout == nullptr || width == 0 || height == 0) return;
+    if (layout == nullptr || width == 0 || height == 0 ||
+        BufferBytes(fourcc, width, height, pitch) == 0) {
+        return;
+    }
     ConversionParams block = SourceBlock(source, width, height, *layout);
     const ptrdiff_t signedPitch = pitch;
     const ptrdiff_t absPitch = std::abs(signedPitch);

@@ -21,17 +21,8 @@ bool SameSize(const DecodedFrame& a, const DecodedFrame& b) {
 // Copies `frame` into the picture buffer and raises the delivery flag.
 // Returns kDelivered, or 0 when the picture buffer could not be had.
 int32_t Deliver(DecodingState& state, DecodedFrame& frame) {
-    if (state.convertPitch == 0) state.convertPitch = OutputPitch(frame.width, state.outputFourcc);
-    PictureBuffer& picture = state.frames.picture;
-    // A buffer known to hold another size is taken anew (a host's buffer of
-    // unknown size is trusted to fit).
-    if (picture.width != 0 && (picture.width != frame.width || picture.height != frame.height)) {
-        picture.Release();
-    }
-    if (DeliverFrame(frame, &picture.data) != 0) return 0;
+    if (DeliverFrame(frame, state.frames.picture) != 0) return 0;
     frame.delivered = 1;
-    picture.width = frame.width;
-    picture.height = frame.height;
     state.deliveryFlag = kDelivered;
     return kDelivered;
 }
@@ -53,18 +44,13 @@ void StartSequence(DecodingState& state) {
     const DecodedFrame* newest = frames.queue.LastFrame();
     const bool queueOtherSize = newest != nullptr && (newest->width != seq.horizontal_size ||
                                                       newest->height != seq.vertical_size);
+    // A host's buffer that holds no picture yet stays.
     PictureBuffer& picture = frames.picture;
-    const bool bufferOtherSize = picture.data != nullptr && (picture.width != seq.horizontal_size ||
-                                                             picture.height != seq.vertical_size);
+    const bool bufferOtherSize = picture.width != 0 && (picture.width != seq.horizontal_size ||
+                                                        picture.height != seq.vertical_size);
     if (queueOtherSize || state.queueFlushed) frames.queue.ReleaseAll();
     state.queueFlushed = false;
-    if (bufferOtherSize) {
-        // The default pitch follows the new width; a host's own pitch stays.
-        if (state.convertPitch == OutputPitch(picture.width, state.outputFourcc)) {
-            state.convertPitch = 0;
-        }
-        picture.Release();
-    }
+    if (bufferOtherSize) picture.Release();
 }
 
 // The threads pictures are decoded on, or null for the caller's alone. The

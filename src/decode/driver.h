@@ -27,9 +27,8 @@ inline constexpr uint32_t kDelivered = 0x1000000;
 struct DecodingState {
     StreamHeaders headers;
     FrameStore frames;
-    // The layout the host converts to, and the pitch of conversions into one
-    // buffer: 0 until the host sets one or the first delivery sets the
-    // layout's default.
+    // The layout the host converts to, and the host's pitch for conversions
+    // into one buffer (0: the current layout's default for the width).
     uint32_t outputFourcc = kFourccYV12;
     int32_t convertPitch = 0;
     uint32_t deliveryFlag = 0;  // kDelivered from a delivery until the host fetches the picture

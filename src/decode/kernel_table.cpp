@@ -26,8 +26,11 @@ void FillKernelTable(KernelTable& table, uint32_t features) {
     InstallLoopFilterKernels(table, features);
 }
 
+// Streams decode from the table while others open on other threads: it is
+// written once, and every later call only waits for that fill to finish.
 void FillKernelTable() {
-    FillKernelTable(gKernels, DetectCpuFeatures());
+    static const bool filled = (FillKernelTable(gKernels, DetectCpuFeatures()), true);
+    static_cast<void>(filled);
 }
 
 }  // namespace avs

@@ -34,11 +34,11 @@ struct KernelTable {
     ChromaMacroblockFilterFn FilterChromaMacroblock;
 };
 
-// Holds the plain kernels from the start; every decoder initialisation fills
-// it for this processor, always with the same values.
+// Holds the plain kernels from the start; the first decoder initialisation
+// fills it for this processor. Nothing else writes it.
 extern KernelTable gKernels;
 
-// Fills gKernels for this processor.
+// Fills gKernels for this processor, once per process; safe from any thread.
 void FillKernelTable();
 // Fills `table` as the given feature word allows (tests compare levels with it).
 void FillKernelTable(KernelTable& table, uint32_t features);

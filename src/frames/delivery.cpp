@@ -6,15 +6,24 @@
 
 namespace avs {
 
-int DeliverFrame(const DecodedFrame& frame, uint8_t** pictureBuffer) {
+size_t PictureBufferBytes(uint32_t width, uint32_t height) {
+    return size_t{width} * height * 2;
+}
+
+int DeliverFrame(const DecodedFrame& frame, PictureBuffer& picture) {
     const size_t width = frame.width;
     const size_t height = frame.height;
     const size_t lumaSize = width * height;
-    if (*pictureBuffer == nullptr) {
-        *pictureBuffer = static_cast<uint8_t*>(std::malloc(lumaSize * 2));
-        if (*pictureBuffer == nullptr) return -2;
+    const size_t needed = PictureBufferBytes(frame.width, frame.height);
+    if (picture.data == nullptr || picture.bytes < needed) {
+        picture.Release();
+        picture.data = static_cast<uint8_t*>(std::malloc(needed));
+        if (picture.data == nullptr) return -2;
+        picture.bytes = needed;
     }
-    uint8_t* const out = *pictureBuffer;
+    picture.width = frame.width;
+    picture.height = frame.height;
+    uint8_t* const out = picture.data;
     for (size_t r = 0; r < height; ++r) {
         std::memcpy(out + r * width, frame.lumaPlane + r * frame.lumaPitch, width);
     }

@@ -2,15 +2,23 @@
 // 4:2:0 in YV12 order).
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "frames/frame.h"
+#include "frames/frame_store.h"
 
 namespace avs {
 
-// Copies frame's width x height picture into *pictureBuffer (taken from the
-// heap, width*height*2 bytes, when null). Returns 0, or -2 when the buffer
-// cannot be had.
-int DeliverFrame(const DecodedFrame& frame, uint8_t** pictureBuffer);
+// Bytes of a picture buffer for a width x height picture: what a delivery
+// takes from the heap, and what a host's buffer (request 0x101) must have.
+size_t PictureBufferBytes(uint32_t width, uint32_t height);
+
+// Copies frame's width x height picture into the picture buffer, which then
+// holds that picture. A buffer that is null or has fewer than
+// PictureBufferBytes is released and replaced by one from the heap, so no
+// more is ever written than the buffer is known to have. Returns 0, or -2
+// when the buffer cannot be had.
+int DeliverFrame(const DecodedFrame& frame, PictureBuffer& picture);
 
 }  // namespace avs

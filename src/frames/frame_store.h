@@ -3,6 +3,7 @@
 // that holds the last delivered picture for the host's conversions.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 
@@ -13,14 +14,25 @@ namespace avs {
 
 struct PictureBuffer {
     uint8_t* data = nullptr;  // from the ordinary heap: ours, or handed over by the host
-    // The size of the picture it holds; 0 x 0 before the first delivery into
-    // a buffer the host handed over, whose size is not known.
+    size_t bytes = 0;         // what data has: as taken, or as the host promised
+    // The size of the picture it holds; 0 x 0 while it holds none.
     uint32_t width = 0;
     uint32_t height = 0;
 
     void Release() {
         std::free(data);
         *this = PictureBuffer{};
+    }
+    // A host's buffer of `promised` bytes; it holds no picture until the next
+    // delivery. The same buffer again keeps what it is known to have.
+    void HandOver(uint8_t* buffer, size_t promised) {
+        if (buffer != data) {
+            Release();
+            data = buffer;
+            bytes = buffer != nullptr ? promised : 0;
+        }
+        width = 0;
+        height = 0;
     }
 };
 

@@ -28,9 +28,11 @@ TEST(DeliverFrame, LaysOutYCrCbWithHalfWidthRowsAtRowTimesWidthOverTwo) {
     // A buffer the caller sized, with a guard pattern after the written bytes.
     constexpr size_t kLuma = kWidth * kHeight, kWritten = kLuma + 2 * (kLuma / 4);
     std::vector<uint8_t> buffer(kLuma * 2, 0xEE);
-    uint8_t* out = buffer.data();
-    ASSERT_EQ(DeliverFrame(*f, &out), 0);
-    EXPECT_EQ(out, buffer.data());
+    PictureBuffer held{buffer.data(), buffer.size()};
+    ASSERT_EQ(DeliverFrame(*f, held), 0);
+    const uint8_t* out = buffer.data();
+    EXPECT_EQ(held.data, out);
+    EXPECT_EQ(held.width, kWidth);
 
     for (size_t y = 0; y < kHeight; ++y) {
         for (size_t x = 0; x < kWidth; ++x) {
@@ -48,12 +50,17 @@ TEST(DeliverFrame, LaysOutYCrCbWithHalfWidthRowsAtRowTimesWidthOverTwo) {
     }
     for (size_t i = kWritten; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << i;
 
-    // Without a buffer one is taken from the heap, released with free().
-    uint8_t* taken = nullptr;
-    ASSERT_EQ(DeliverFrame(*f, &taken), 0);
-    ASSERT_NE(taken, nullptr);
-    EXPECT_TRUE(std::equal(out, out + kLuma, taken));
-    std::free(taken);
+    // Without a buffer, or for one too small (released with free()), one is
+    // taken from the heap.
+    for (size_t given : {0, 16}) {
+        PictureBuffer taken{given != 0 ? static_cast<uint8_t*>(std::malloc(given)) : nullptr,
+                            given};
+        ASSERT_EQ(DeliverFrame(*f, taken), 0);
+        ASSERT_NE(taken.data, nullptr);
+        EXPECT_EQ(taken.bytes, PictureBufferBytes(kWidth, kHeight));
+        EXPECT_TRUE(std::equal(out, out + kLuma, taken.data));
+        taken.Release();
+    }
     DeleteFrame(f);
 }
 
