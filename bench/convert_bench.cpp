@@ -112,7 +112,8 @@ void BM_DeliverToBuffer(benchmark::State& state) {
                               ? -int32_t(kWidth * layout.bitsPerPixel / 8)
                               : int32_t(kWidth * layout.bitsPerPixel / 8);
     for (auto _ : state) {
-        DeliverToBuffer(out.data(), Picture().data(), kWidth, kHeight, layout.fourcc, pitch);
+        DeliverToBuffer(out.data(), PackedSource(Picture().data(), kWidth, kHeight), layout.fourcc,
+                        pitch);
         benchmark::ClobberMemory();
     }
     state.SetLabel(layout.name);

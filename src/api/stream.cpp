@@ -67,35 +67,44 @@ uint32_t GetWord(AvsDecoder* d, DecoderParam id) {
     return v;
 }
 
-uint8_t* GetPictureBuffer(AvsDecoder* d) {
+// The picture the conversions read, after reading parameter 1 (which also
+// clears the delivery flag); false when no picture is held.
+bool HeldPicture(AvsDecoder* d, SourcePicture& source) {
     uint8_t* buffer = nullptr;
     d->ops.GetParam(d, &buffer, static_cast<uint32_t>(DecoderParam::PictureBuffer));
-    return buffer;
+    const PictureBuffer& picture = d->context->decoding.frames.picture;
+    if (picture.width == 0) return false;
+    if (const DecodedFrame* f = picture.frame) {
+        source = {f->lumaPlane,   f->cbPlane, f->crPlane, f->lumaPitch,
+                  f->chromaPitch, f->width,   f->height};
+        return true;
+    }
+    if (buffer == nullptr) return false;
+    source = PackedSource(buffer, picture.width, picture.height);
+    return true;
 }
 
-// Request 1: the picture buffer into one host buffer, in the output layout.
+// Request 1: the picture into one host buffer, in the output layout.
 void ConvertPicture(AvsDecoder* d, uintptr_t argument) {
     const uint32_t width = GetWord(d, DecoderParam::Width);
     const uint32_t height = GetWord(d, DecoderParam::Height);
     const auto pitch = static_cast<int32_t>(GetWord(d, DecoderParam::ConvertPitch));
     const uint32_t fourcc = GetWord(d, DecoderParam::ConvertFourcc);  // 0 for other layouts
-    const uint8_t* source = GetPictureBuffer(d);
-    const PictureBuffer& picture = d->context->decoding.frames.picture;
+    SourcePicture source{};
     // Only a picture of the sequence's size, which the frame size counts, is
     // converted; a host's buffer holds none until the next delivery.
-    const bool held = picture.width != 0 && picture.width == width && picture.height == height;
-    if (fourcc == 0 || source == nullptr || argument == 0 || !held) return;
-    DeliverToBuffer(reinterpret_cast<uint8_t*>(argument), source, width, height, fourcc, pitch);
+    if (!HeldPicture(d, source) || source.width != width || source.height != height) return;
+    if (fourcc == 0 || argument == 0) return;
+    DeliverToBuffer(reinterpret_cast<uint8_t*>(argument), source, fourcc, pitch);
 }
 
-// Request 0x10007: the picture buffer into the host's OutputPicture descriptor.
+// Request 0x10007: the picture into the host's OutputPicture descriptor.
 void ConvertPictureTo(AvsDecoder* d, uintptr_t argument) {
-    const uint8_t* source = GetPictureBuffer(d);
-    if (source == nullptr || argument == 0) return;
+    SourcePicture source{};
+    if (!HeldPicture(d, source) || argument == 0) return;
     const auto& out = *reinterpret_cast<const OutputPicture*>(argument);
-    const PictureBuffer& picture = d->context->decoding.frames.picture;
-    // The descriptor must not ask for more rows or columns than the buffer holds.
-    if (out.width > picture.width || out.height > picture.height) return;
+    // The descriptor must not ask for more rows or columns than the picture has.
+    if (out.width > source.width || out.height > source.height) return;
     DeliverPicture(out, source, static_cast<uint32_t>(out.fourcc));
 }
 

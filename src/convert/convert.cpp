@@ -30,19 +30,18 @@ const OutputLayout* FindLayout(uint32_t fourcc) {
     return nullptr;
 }
 
-// The picture buffer: Y, then V (Cr) at W*H, then U (Cb) at W*H + W*H/4.
-ConversionParams SourceBlock(const uint8_t* source, uint32_t width, uint32_t height,
+// width x height samples of the source; U is Cb, V is Cr.
+ConversionParams SourceBlock(const SourcePicture& source, uint32_t width, uint32_t height,
                              const OutputLayout& layout) {
-    const size_t area = static_cast<size_t>(width) * height;
     ConversionParams block{};
-    block.srcY = source;
-    block.srcU = source + area + area / 4;
-    block.srcV = source + area;
+    block.srcY = source.y;
+    block.srcU = source.cb;
+    block.srcV = source.cr;
     block.width = width;
     block.rows = height;
-    block.srcYPitch = width;
-    block.srcUPitch = width / 2;
-    block.srcVPitch = width / 2;
+    block.srcYPitch = source.lumaPitch;
+    block.srcUPitch = source.chromaPitch;
+    block.srcVPitch = source.chromaPitch;
     block.bitsPerPixel = layout.bitsPerPixel;
     return block;
 }
@@ -107,7 +106,15 @@ uint32_t BufferBytes(uint32_t fourcc, uint32_t width, uint32_t height, int32_t p
     return bytes <= kMaxOutputBytes ? static_cast<uint32_t>(bytes) : 0;
 }
 
-void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fourcc) {
+SourcePicture PackedSource(const uint8_t* buffer, uint32_t width, uint32_t height) {
+    const size_t area = static_cast<size_t>(width) * height;
+    return {buffer,        buffer + area + area / 4,
+            buffer + area, static_cast<ptrdiff_t>(width),
+            width / 2,     width,
+            height};
+}
+
+void DeliverPicture(const OutputPicture& out, const SourcePicture& source, uint32_t fourcc) {
     const OutputLayout* layout = FindLayout(fourcc);
     if (layout == nullptr || out.width == 0 || out.height == 0 || out.width > UINT32_MAX ||
         out.height > UINT32_MAX) {
@@ -134,8 +141,10 @@ void DeliverPicture(const OutputPicture& out, const uint8_t* source, uint32_t fo
     Convert(*layout, block);
 }
 
-void DeliverToBuffer(uint8_t* destination, const uint8_t* source, uint32_t width, uint32_t height,
-                     uint32_t fourcc, int32_t pitch) {
+void DeliverToBuffer(uint8_t* destination, const SourcePicture& source, uint32_t fourcc,
+                     int32_t pitch) {
+    const uint32_t width = source.width;
+    const uint32_t height = source.height;
     const OutputLayout* layout = FindLayout(fourcc);
     if (layout == nullptr || width == 0 || height == 0 ||
         BufferBytes(fourcc, width, height, pitch) == 0) {

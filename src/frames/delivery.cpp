@@ -10,7 +10,17 @@ size_t PictureBufferBytes(uint32_t width, uint32_t height) {
     return size_t{width} * height * 2;
 }
 
-int DeliverFrame(const DecodedFrame& frame, PictureBuffer& picture) {
+int DeliverFrame(DecodedFrame& frame, PictureBuffer& picture) {
+    if (!picture.handedOver && frame.width % 2 == 0) {
+        // Our own copy is not needed: the frame's planes stay as they are
+        // until another picture is delivered.
+        std::free(picture.data);
+        picture.data = nullptr;
+        picture.bytes = 0;
+        picture.Show(frame);
+        return 0;
+    }
+    picture.Unshow();
     const size_t width = frame.width;
     const size_t height = frame.height;
     const size_t lumaSize = width * height;

@@ -74,6 +74,7 @@ int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFr
     frame.mbHeight = (height + 15) / 16;
     frame.bordersExtended = 0;
     frame.delivered = 0;
+    frame.shown = 0;
     frame.refDistance[0] = frame.refDistance[1] = 0;
 
     const PlaneGeometry luma = LumaGeometry(frame);

@@ -43,6 +43,9 @@ struct DecodedFrame {
     uint32_t refDistance[2];
     int32_t bordersExtended;
     int32_t delivered;
+    // The host converts from this frame's planes (the last picture delivered
+    // in place): it is not reused until another picture is delivered.
+    int32_t shown;
     // The block behind the planes and tables (their pointers lie inside it).
     uint8_t* storage;
 };

@@ -5,7 +5,7 @@ namespace avs {
 DecodedFrame* FramePool::Take(uint32_t width, uint32_t height, uint32_t chromaFormat) {
     for (int32_t i = 0; i < count; ++i) {
         DecodedFrame* frame = frames[i];
-        if (frame->width != width || frame->height != height) continue;
+        if (frame->shown || frame->width != width || frame->height != height) continue;
         frames[i] = frames[--count];
         frames[count] = nullptr;
         // The planes are overwritten by the next picture and the intra-mode
@@ -16,7 +16,13 @@ DecodedFrame* FramePool::Take(uint32_t width, uint32_t height, uint32_t chromaFo
         frame->delivered = 0;
         return frame;
     }
-    Clear();  // frames of another size will not be asked for again
+    // Frames of another size will not be asked for again; the shown one stays.
+    for (int32_t i = count - 1; i >= 0; --i) {
+        if (frames[i]->shown) continue;
+        DeleteFrame(frames[i]);
+        frames[i] = frames[--count];
+        frames[count] = nullptr;
+    }
     return NewFrame(width, height, chromaFormat);
 }
 
@@ -24,9 +30,18 @@ void FramePool::Give(DecodedFrame* frame) {
     if (frame == nullptr) return;
     if (count < kCapacity) {
         frames[count++] = frame;
-    } else {
-        DeleteFrame(frame);
+        return;
     }
+    if (frame->shown) {
+        // At most one frame is shown: another one makes room.
+        for (int32_t i = 0; i < count; ++i) {
+            if (frames[i]->shown) continue;
+            DeleteFrame(frames[i]);
+            frames[i] = frame;
+            return;
+        }
+    }
+    DeleteFrame(frame);
 }
 
 void FramePool::Clear() {

@@ -20,9 +20,10 @@ struct FramePool {
 
     // A frame of this format in the state a new one has (borders not
     // extended, not delivered); nullptr when memory runs out or the format is
-    // not decoded.
+    // not decoded. The frame shown to the host is never taken.
     DecodedFrame* Take(uint32_t width, uint32_t height, uint32_t chromaFormat);
-    // Keeps the frame, or releases it when the pool is full. Null is ignored.
+    // Keeps the frame, or releases it when the pool is full; a shown frame is
+    // kept in place of another. Null is ignored.
     void Give(DecodedFrame* frame);
     // Releases every kept frame.
     void Clear();

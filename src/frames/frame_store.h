@@ -12,14 +12,19 @@
 
 namespace avs {
 
+// The last delivered picture, which the host's conversions read: a copy in
+// `data` (planar 4:2:0, YV12 order), or a frame shown in place.
 struct PictureBuffer {
-    uint8_t* data = nullptr;  // from the ordinary heap: ours, or handed over by the host
-    size_t bytes = 0;         // what data has: as taken, or as the host promised
+    uint8_t* data = nullptr;        // from the ordinary heap: ours, or handed over by the host
+    size_t bytes = 0;               // what data has: as taken, or as the host promised
+    bool handedOver = false;        // the host gave data and reads the copies in it
+    DecodedFrame* frame = nullptr;  // the picture's own planes, when it is not copied
     // The size of the picture it holds; 0 x 0 while it holds none.
     uint32_t width = 0;
     uint32_t height = 0;
 
     void Release() {
+        Unshow();
         std::free(data);
         *this = PictureBuffer{};
     }
@@ -30,9 +35,24 @@ struct PictureBuffer {
             Release();
             data = buffer;
             bytes = buffer != nullptr ? promised : 0;
+            handedOver = buffer != nullptr;
         }
+        Unshow();
         width = 0;
         height = 0;
+    }
+    // The frame's planes are the picture from now on.
+    void Show(DecodedFrame& shown) {
+        if (frame != &shown) Unshow();
+        shown.shown = 1;
+        frame = &shown;
+        width = shown.width;
+        height = shown.height;
+    }
+    // The picture is no longer the frame's; it may be reused.
+    void Unshow() {
+        if (frame != nullptr) frame->shown = 0;
+        frame = nullptr;
     }
 };
 
@@ -45,9 +65,9 @@ class FrameStore {
 
     // Releases every frame and the picture buffer.
     void ReleaseAll() {
+        picture.Release();  // first: it may point to a frame
         queue.ReleaseAll();
         pool.Clear();
-        picture.Release();
     }
 
     FramePool pool;

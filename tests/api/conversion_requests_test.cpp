@@ -47,8 +47,18 @@ struct StreamCloser {
 // A stream of I pictures that a test feeds one delivery at a time.
 class Host {
   public:
-    Host() : s_(open_AVS_Video_stream()) {
-        bytes_ = avs::test::ReadFile(avs::test::DataDir() / "i_qcif_q20.avs");
+    explicit Host(const char* stream = "i_qcif_q20.avs") : s_(open_AVS_Video_stream()) {
+        bytes_ = avs::test::ReadFile(avs::test::DataDir() / stream);
+    }
+    const std::vector<uint8_t>& Bytes() const { return bytes_; }
+    // Feeds `bytes` whole, as far as the library takes them.
+    void Feed(const std::vector<uint8_t>& bytes) {
+        for (size_t at = 0; at < bytes.size();) {
+            const auto n = static_cast<uint32_t>(bytes.size() - at);
+            const uint32_t taken = s_->Feed(s_.get(), bytes.data() + at, n);
+            if (taken == 0 || taken > n) return;
+            at += taken;
+        }
     }
     AVS_Video_stream* get() const { return s_.get(); }
     uint32_t Query(uint32_t code) const {
@@ -229,6 +239,31 @@ TEST(ConversionRequests, DescriptorsThatCannotHoldThePictureGetNothing) {
     const OutputPicture desc = Descriptor(AVS_FOURCC_YV12, planes);
     h.Request(AVS_ConvertPictureTo, &desc);
     for (const Guarded& plane : planes) EXPECT_FALSE(plane.Untouched());
+}
+
+// The picture a host converts stays the same until the next delivery, even
+// while the units after it are decoded into frames kept for reuse: here a
+// sequence end hands out the last picture, and the next sequence's first I
+// picture, which delivers nothing, is decoded into another frame.
+TEST(ConversionRequests, ThePictureStaysUntilTheNextDelivery) {
+    Host h("ipb_208x120.avs");
+    while (h.NextPicture()) {
+    }
+    h.Feed({0, 0, 1, 0xB1});
+    ASSERT_NE(h.Query(AVS_GetDeliveryFlag), 0u);
+    const uint32_t size = h.Query(AVS_GetFrameSize);
+    std::vector<uint8_t> before(size), after(size);
+    h.Request(AVS_ConvertPicture, before.data());
+
+    // The sequence header and the I picture, and the start code that ends it.
+    const std::vector<uint8_t>& stream = h.Bytes();
+    const uint8_t pb[] = {0, 0, 1, 0xB6};
+    const auto next = std::search(stream.begin(), stream.end(), pb, pb + 4);
+    ASSERT_NE(next, stream.end());
+    h.Feed(std::vector<uint8_t>(stream.begin(), next + 4));
+    EXPECT_EQ(h.Query(AVS_GetDeliveryFlag), 0u);
+    h.Request(AVS_ConvertPicture, after.data());
+    EXPECT_TRUE(before == after);
 }
 
 }  // namespace

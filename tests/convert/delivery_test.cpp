@@ -132,8 +132,8 @@ TEST(Delivery, ToBufferWritesEveryLayoutExactly) {
         const PictureBuffer pic(c.width, c.height, rng);
         const ptrdiff_t p = std::abs(c.pitch);
         std::vector<uint8_t> got(2 * kGuard + p * c.height * 2, kFill), want = got;
-        DeliverToBuffer(got.data() + kGuard, pic.bytes.data(), c.width, c.height, c.fourcc,
-                        c.pitch);
+        DeliverToBuffer(got.data() + kGuard, PackedSource(pic.bytes.data(), c.width, c.height),
+                        c.fourcc, c.pitch);
         // "YV12" is top-down with |pitch|, then V and U with |pitch|/2; BGR
         // is bottom-up for a positive pitch; packed is top-down with |pitch|.
         const bool bottomUp = IsBgr(c.fourcc) && c.pitch > 0;
@@ -173,7 +173,7 @@ TEST(Delivery, ToDescriptorWritesEveryLayoutExactly) {
             targets[0] = {&want[0], kGuard + (c.pitch > 0 ? p * (c.height - 1) : 0),
                           c.pitch > 0 ? -p : p};
         }
-        DeliverPicture(out, pic.bytes.data(), c.fourcc);
+        DeliverPicture(out, PackedSource(pic.bytes.data(), c.width, c.height), c.fourcc);
         // Plane 1 is V and plane 2 is U.
         PaintExpected(pic, c.fourcc, targets[0], targets[1], targets[2]);
         for (int k = 0; k < 3; ++k) EXPECT_TRUE(got[k] == want[k]) << "plane " << k;
@@ -186,11 +186,11 @@ TEST(Delivery, UnknownFourccWritesNothing) {
     for (uint32_t fourcc : {AVS_FOURCC('G', '5', '6', '5'), AVS_FOURCC('Y', 'U', 'Y', 'V'),
                             AVS_FOURCC('B', 'G', 'R', 'A'), 0u}) {
         std::vector<uint8_t> buffer(16 * 8 * 4, kFill);
-        DeliverToBuffer(buffer.data(), pic.bytes.data(), 16, 8, fourcc, -32);
-        DeliverToBuffer(buffer.data(), pic.bytes.data(), 16, 8, fourcc, 64);
+        DeliverToBuffer(buffer.data(), PackedSource(pic.bytes.data(), 16, 8), fourcc, -32);
+        DeliverToBuffer(buffer.data(), PackedSource(pic.bytes.data(), 16, 8), fourcc, 64);
         OutputPicture out{16, 8,           fourcc, 0, {buffer.data(), buffer.data(), buffer.data()},
                           0,  {64, 64, 64}};
-        DeliverPicture(out, pic.bytes.data(), fourcc);
+        DeliverPicture(out, PackedSource(pic.bytes.data(), 16, 8), fourcc);
         EXPECT_EQ(std::count(buffer.begin(), buffer.end(), kFill), buffer.size()) << fourcc;
     }
 }
@@ -209,8 +209,8 @@ TEST(Delivery, ConversionsOnSeveralThreads) {
     const std::vector<uint8_t> wantA = ExpectedBgr4(a), wantB = ExpectedBgr4(b);
     const auto deliver = [](const PictureBuffer& pic) {
         std::vector<uint8_t> got(pic.Area() * 4);
-        DeliverToBuffer(got.data(), pic.bytes.data(), pic.width, pic.height, AVS_FOURCC_BGR4,
-                        -static_cast<int32_t>(pic.width * 4));
+        DeliverToBuffer(got.data(), PackedSource(pic.bytes.data(), pic.width, pic.height),
+                        AVS_FOURCC_BGR4, -static_cast<int32_t>(pic.width * 4));
         return got;
     };
 
@@ -244,13 +244,14 @@ TEST(Delivery, ForkedChildConverts) {
     const PictureBuffer pic(64, 64, rng);
     const std::vector<uint8_t> want = ExpectedBgr4(pic);
     std::vector<uint8_t> got(want.size());
-    DeliverToBuffer(got.data(), pic.bytes.data(), 64, 64, AVS_FOURCC_BGR4, -256);  // workers run
+    DeliverToBuffer(got.data(), PackedSource(pic.bytes.data(), 64, 64), AVS_FOURCC_BGR4,
+                    -256);  // workers run
     const pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) {
         alarm(20);  // a hang ends the child with a signal
         std::fill(got.begin(), got.end(), 0);
-        DeliverToBuffer(got.data(), pic.bytes.data(), 64, 64, AVS_FOURCC_BGR4, -256);
+        DeliverToBuffer(got.data(), PackedSource(pic.bytes.data(), 64, 64), AVS_FOURCC_BGR4, -256);
         _exit(got == want ? 0 : 1);
     }
     int status = 0;

@@ -104,10 +104,11 @@ TEST_F(DriverTest, ANewPictureSizeEmptiesTheQueueAndThePictureBuffer) {
     d.Decode(Sequence());
     d.Decode(IPicture(0));
     d.Decode(IPicture(1));
-    ASSERT_NE(d.state().frames.picture.data, nullptr);
+    ASSERT_NE(d.state().frames.picture.width, 0u);
     EXPECT_EQ(d.Decode(SequenceUnit(64, 48)), kResultNothing);
     EXPECT_EQ(d.state().frames.queue.count, 0);
-    EXPECT_EQ(d.state().frames.picture.data, nullptr);
+    EXPECT_EQ(d.state().frames.picture.width, 0u);
+    EXPECT_EQ(d.state().frames.picture.frame, nullptr);
     // Nothing of the old size is left to flush.
     EXPECT_EQ(d.End(), kResultSequenceEnd);
     // The same size keeps what is queued.

@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace avs {
 namespace {
 
@@ -50,6 +52,35 @@ TEST_F(FrameQueueTest, KeepsDecodingOrderAndHoldsAtMostEight) {
     const uint32_t expected[] = {1, 2, 3, 5, 6, 7};
     for (int32_t i = 0; i < 6; ++i) EXPECT_EQ(DistanceAt(i), expected[i]);
     EXPECT_EQ(queue.entries[6], nullptr);
+}
+
+}  // namespace
+}  // namespace avs
+
+namespace avs {
+namespace {
+
+// The frame the host converts from is kept, in place of another when the
+// pool is full, and never handed out for a new picture, whatever its size.
+TEST(FramePool, TheShownFrameIsKeptAndNeverTaken) {
+    FramePool pool;
+    DecodedFrame* shown = NewFrame(32, 32, 1);
+    ASSERT_NE(shown, nullptr);
+    shown->shown = 1;
+    pool.Give(NewFrame(32, 32, 1));
+    pool.Give(NewFrame(32, 32, 1));
+    pool.Give(shown);
+    const auto holds = [&] { return std::count(pool.frames, pool.frames + pool.count, shown); };
+    EXPECT_EQ(pool.count, 2);
+    EXPECT_EQ(holds(), 1);
+    DecodedFrame* taken[2] = {pool.Take(32, 32, 1), pool.Take(32, 32, 1)};
+    EXPECT_NE(taken[0], shown);
+    EXPECT_NE(taken[1], shown);
+    DecodedFrame* other = pool.Take(16, 16, 1);  // drops kept frames of another size
+    EXPECT_EQ(holds(), 1);
+    shown->shown = 0;
+    pool.Clear();
+    for (DecodedFrame* f : {taken[0], taken[1], other}) DeleteFrame(f);
 }
 
 }  // namespace
