@@ -58,10 +58,19 @@ uint32_t Features() {
     return features;
 }
 
+// Waking the workers costs more than they save on a picture below about a
+// million pixels (720x576 converts faster on the caller alone).
+constexpr uint64_t kThreadedPixels = 1u << 20;
+
 void Convert(const OutputLayout& layout, ConversionParams& block) {
-    SharedPoolLease lease;
+    const bool threads = uint64_t{block.width} * block.rows >= kThreadedPixels;
     ColourConverter converter;
     converter.features = Features();
+    if (!threads) {
+        if (ConfigureConverter(converter, 0, layout.mode, false)) RunConversion(converter, block);
+        return;
+    }
+    SharedPoolLease lease;
     converter.pool = lease.pool();
     if (ConfigureConverter(converter, 0, layout.mode, true)) RunConversion(converter, block);
 }

@@ -39,7 +39,9 @@ void* PageAlloc(size_t n) {
 #if defined(_WIN32)
     return _aligned_malloc(n, 64);
 #else
-    const bool large = n >= kLargePage;
+    // Blocks of a megabyte and more (an SD frame) take a whole large page:
+    // the memory left unused costs less than the faults it saves.
+    const bool large = n >= kLargePage / 2;
     const size_t alignment = large ? kLargePage : 64;
     const size_t size = (n + alignment - 1) / alignment * alignment;
     void* p = std::aligned_alloc(alignment, size);
