@@ -139,6 +139,7 @@ class ThreadedWalk {
             const uint32_t mbY = pipe_.nextRow.fetch_add(1, std::memory_order_relaxed);
             if (mbY >= height) return;
             RowProgress& row = pipe_.Row(mbY);
+            uint32_t aboveFiltered = 0;  // macroblocks of the row above filtered so far
             for (uint32_t mbX = 0; mbX < width; ++mbX) {
                 pipe_.signal.WaitUntilAtLeast(row.parsed, mbX + 1,
                                               std::min(mbX + 1 + kWaitSlack, width));
@@ -149,12 +150,15 @@ class ThreadedWalk {
                 }
                 Reconstruct(mbX, mbY, row, scratch);
                 pipe_.signal.Publish(row.reconstructed, mbX + 1);
-                if (mbY > 0 && mbX > 0) Filter(mbX - 1, mbY - 1);
+                // The row above may be filtered up to the macroblock left of
+                // this one, a few at a time.
+                if (mbY > 0 && mbX >= aboveFiltered + kFilterBatch) {
+                    Filter(aboveFiltered, mbX, mbY - 1);
+                    aboveFiltered = mbX;
+                }
             }
-            if (mbY > 0) Filter(width - 1, mbY - 1);
-            if (mbY + 1 == height) {
-                for (uint32_t mbX = 0; mbX < width; ++mbX) Filter(mbX, mbY);
-            }
+            if (mbY > 0) Filter(aboveFiltered, width, mbY - 1);
+            if (mbY + 1 == height) Filter(0, width, mbY);
         }
     }
 
@@ -178,15 +182,21 @@ class ThreadedWalk {
         ClearCodedResidual(residual, static_cast<uint32_t>(mb.cbp));
     }
 
-    void Filter(uint32_t mbX, uint32_t mbY) {
+    // Filters macroblocks xBegin .. xEnd - 1 of row mbY, once the row above
+    // is filtered up to the one above and right of the last.
+    void Filter(uint32_t xBegin, uint32_t xEnd, uint32_t mbY) {
         if (mbY > 0) {
             const uint32_t width = frame_.mbWidth;
-            pipe_.signal.WaitUntilAtLeast(pipe_.Row(mbY - 1).filtered, std::min(mbX + 2, width),
-                                          std::min(mbX + 2 + kWaitSlack, width));
+            pipe_.signal.WaitUntilAtLeast(pipe_.Row(mbY - 1).filtered, std::min(xEnd + 1, width),
+                                          std::min(xEnd + 1 + kWaitSlack, width));
         }
-        FilterMacroblocks(frame_, pic_.header, mbY, mbX, mbX + 1);
-        pipe_.signal.Publish(pipe_.Row(mbY).filtered, mbX + 1);
+        FilterMacroblocks(frame_, pic_.header, mbY, xBegin, xEnd);
+        pipe_.signal.Publish(pipe_.Row(mbY).filtered, xEnd);
     }
+
+    // Macroblocks filtered in one go: the loop filter's set-up is not paid
+    // for every one.
+    static constexpr uint32_t kFilterBatch = 4;
 
     PictureState& pic_;
     DecodedFrame& frame_;

@@ -1,6 +1,7 @@
 #include "decode/row_pipeline.h"
 
 #include <algorithm>
+#include <chrono>
 #include <new>
 
 namespace avs {
@@ -33,14 +34,13 @@ bool RowPipeline::Prepare(uint32_t mbWidth, uint32_t mbHeight) {
     return true;
 }
 
-// The count is stored before the sleepers are counted, and a sleeper counts
-// itself before it looks at the count (both in one total order): either it
-// sees the new count or the publisher sees it and wakes it. The sleeper
-// holds the mutex from its last look until it sleeps, so the wake cannot
-// come in between.
+// Publishing is a plain store and a look at the sleepers, without a fence:
+// it happens for every macroblock. A publisher may therefore miss a sleeper
+// that is just going to sleep; sleepers look again every kRecheck, so that
+// costs at most that long, and it is rare.
 void ProgressSignal::Publish(std::atomic<uint32_t>& counter, uint32_t value) {
-    counter.store(value, std::memory_order_seq_cst);
-    if (sleepers_.load(std::memory_order_seq_cst) == 0) return;
+    counter.store(value, std::memory_order_release);
+    if (sleepers_.load(std::memory_order_relaxed) == 0) return;
     std::lock_guard lock(mutex_);
     wake_.notify_all();
 }
@@ -54,9 +54,10 @@ void ProgressSignal::WaitUntilAtLeast(const std::atomic<uint32_t>& counter, uint
         __builtin_ia32_pause();
 #endif
     }
+    constexpr auto kRecheck = std::chrono::microseconds(200);
     std::unique_lock lock(mutex_);
     sleepers_.fetch_add(1, std::memory_order_seq_cst);
-    while (counter.load(std::memory_order_seq_cst) < wanted) wake_.wait(lock);
+    while (counter.load(std::memory_order_acquire) < wanted) wake_.wait_for(lock, kRecheck);
     sleepers_.fetch_sub(1, std::memory_order_relaxed);
 }
 
