@@ -261,7 +261,7 @@ void CompensateBSource(const BPicture& pic, int mbx, int mby, int b, const Block
 // residual. When all four blocks share their source (most skipped and direct
 // macroblocks) the macroblock is predicted whole, else block by block.
 void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
-                       const MacroblockResidual& residual, ReferencePrefetcher (&prefetch)[2]) {
+                       const MacroblockResidual& residual) {
     const int width = static_cast<int>(pic.frame.width);
     const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
@@ -274,10 +274,6 @@ void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockIn
         sources[b] = repeats ? sources[b - 1] : SourceOf(mb, b, mbx, mby, width, height);
         shared = shared && sources[b] == sources[0];
     }
-    if (sources[0].kind != BlockSource::kBackwardOnly)
-        prefetch[kForward].Fetch(pic.forward, mbx, mby, sources[0].forward);
-    if (sources[0].kind != BlockSource::kForwardOnly)
-        prefetch[kBackward].Fetch(pic.backward, mbx, mby, sources[0].backward);
     if (shared) {
         CompensateBSource(pic, mbx, mby, kWholeMacroblock, sources[0],
                           cbp & 15 ? residual.luma[0] : nullptr, residual);
@@ -336,8 +332,7 @@ class BLayer {
             return;
         }
         InverseTransformResidual(residual, static_cast<uint32_t>(mb.cbp), mb.qp);
-        CompensateBBlocks(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mb, residual,
-                          scratch.prefetch);
+        CompensateBBlocks(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mb, residual);
     }
 
   private:

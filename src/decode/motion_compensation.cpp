@@ -111,27 +111,6 @@ void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const
                                                        pred, residual);
 }
 
-void ReferencePrefetcher::Fetch(const DecodedFrame& ref, int mbx, int mby, MotionVector mv) {
-    constexpr int kAhead = 4;  // macroblocks: 64 luma samples, one line
-    // Clamped into the margins so that every address lies inside the planes.
-    const int lumaWidth = static_cast<int>(16 * ref.mbWidth);
-    const int lumaHeight = static_cast<int>(16 * ref.mbHeight);
-    const int x =
-        std::clamp(16 * (mbx + kAhead) + (mv.x >> 2), -kLumaMargin, lumaWidth + kLumaMargin - 64);
-    if (mby == lastRow_ && x >> 6 == lastColumn_) return;
-    lastRow_ = mby;
-    lastColumn_ = x >> 6;
-    const int y =
-        std::clamp(16 * mby + (mv.y >> 2), 2 - kLumaMargin, lumaHeight + kLumaMargin - 19);
-    const uint8_t* luma = ref.refLumaPlane + static_cast<ptrdiff_t>(y - 2) * ref.refLumaPitch + x;
-    for (int r = 0; r < 21; ++r) __builtin_prefetch(luma + r * ref.refLumaPitch);
-    const ptrdiff_t chroma = static_cast<ptrdiff_t>(y / 2) * ref.refChromaPitch + x / 2;
-    for (int r = 0; r < 9; ++r) {
-        __builtin_prefetch(ref.refCbPlane + chroma + r * ref.refChromaPitch);
-        __builtin_prefetch(ref.refCrPlane + chroma + r * ref.refChromaPitch);
-    }
-}
-
 void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
                             const MacroblockResidual& residual, int mbx, int mby, int block,
                             MotionVector mv) {

@@ -31,21 +31,6 @@ void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const
                             const int16_t* residual, int mbx, int mby, int block, MotionVector mv0,
                             MotionVector mv1);
 
-// Starts fetching the reference area that the macroblock four columns to the
-// right would read with `mv`: neighbouring macroblocks mostly move alike, and
-// the rows one macroblock reads are more streams than the hardware prefetcher
-// follows. One per reference: a 64-byte line spans four macroblocks, so it
-// fetches only when the area reaches a new line column of the macroblock row.
-// Only a hint; any vector is fine.
-class ReferencePrefetcher {
-  public:
-    void Fetch(const DecodedFrame& ref, int mbx, int mby, MotionVector mv);
-
-  private:
-    int lastRow_ = -1;
-    int lastColumn_ = 0;
-};
-
 // The chroma block that belongs to a partition, inside the macroblock's 8x8
 // chroma block: 8x8 for 16x16, 8x4 for 16x8, 4x8 for 8x16, 4x4 for an 8x8
 // luma block.

@@ -109,7 +109,6 @@ class PPicture {
             ClipMotionVector(folded[p], 16 * mbx, 16 * mby, static_cast<int>(frame_.width),
                              static_cast<int>(16 * frame_.mbHeight));
         }
-        scratch.prefetch[mb.refIdx[0] != 0 ? 1 : 0].Fetch(*Reference(mb, 0), mbx, mby, folded[0]);
         if (shape.partitions == 1) {
             MotionCompensateLuma(frame_, *Reference(mb, 0), cbp & 15 ? residual.luma[0] : nullptr,
                                  mbx, mby, kWholeMacroblock, folded[0]);

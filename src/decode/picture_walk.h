@@ -21,7 +21,6 @@ namespace avs {
 // What reconstructing a macroblock needs besides its record and residual.
 struct ReconstructionScratch {
     IntraPrediction intra;
-    ReferencePrefetcher prefetch[2];  // one per reference
 };
 
 // Walks the macroblocks of the picture in raster order. `Layer` provides
