@@ -14,8 +14,10 @@ namespace avs {
 namespace {
 
 // [1, 2, 1] smoothing of line[first..last]; every value from the unfiltered line.
-template <size_t N>
-inline void Smooth(const uint8_t (&line)[N], uint8_t (&out)[N], int first, int last) {
+// Pointers, not array references: GCC folds the identical luma and chroma
+// copies of a per-length template into one, then takes the longer line's
+// length for the shorter one and warns of reads outside it.
+inline void Smooth(const uint8_t* line, uint8_t* out, int first, int last) {
     for (int k = first; k <= last; ++k) {
         out[k] = static_cast<uint8_t>((line[k - 1] + 2 * line[k] + line[k + 1] + 2) >> 2);
     }
