@@ -3,20 +3,10 @@
 #include "platform/cpu_features.h"
 
 namespace avs {
-namespace {
 
-KernelTable PlainKernels() {
-    KernelTable table{};
-    FillKernelTable(table, cpu::kAlways);
-    return table;
-}
-
-}  // namespace
-
-// The plain kernels until a decoder initialisation fills in this processor's:
-// code that runs before (a test of one layer, say) gets the definition's
-// results instead of an empty slot.
-KernelTable gKernels = PlainKernels();
+// Empty until the first decoder initialisation fills it: a constant
+// initialiser, so loading the library runs no code of ours.
+constinit KernelTable gKernels{};
 
 void FillKernelTable(KernelTable& table, uint32_t features) {
     InstallCoefficientKernels(table, features);

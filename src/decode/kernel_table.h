@@ -34,8 +34,8 @@ struct KernelTable {
     ChromaMacroblockFilterFn FilterChromaMacroblock;
 };
 
-// Holds the plain kernels from the start; the first decoder initialisation
-// fills it for this processor. Nothing else writes it.
+// Empty until the first decoder initialisation (or code that runs a layer on
+// its own) fills it for this processor. Nothing else writes it.
 extern KernelTable gKernels;
 
 // Fills gKernels for this processor, once per process; safe from any thread.

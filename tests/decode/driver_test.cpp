@@ -9,6 +9,7 @@
 
 #include "bitstream/start_codes.h"
 #include "bitstream/test_units.h"
+#include "decode/kernel_table.h"
 #include "support/test_paths.h"
 
 namespace avs::test {
@@ -22,7 +23,11 @@ const Bytes kSequenceEnd = {0, 0, 1, kSequenceEndCode};
 // way the decoder's Parse and Decode operations do.
 class Driver {
   public:
-    Driver() { input_.Reset(); }
+    // A decoder's initialisation would fill the kernel table; here nothing does.
+    Driver() {
+        input_.Reset();
+        FillKernelTable();
+    }
 
     // Offers the unit followed by the start code that ends it and decodes it.
     int32_t Decode(const Bytes& unit, const Bytes& next = kSequenceEnd) {
