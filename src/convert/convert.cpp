@@ -117,9 +117,12 @@ uint32_t BufferBytes(uint32_t fourcc, uint32_t width, uint32_t height, int32_t p
 
 SourcePicture PackedSource(const uint8_t* buffer, uint32_t width, uint32_t height) {
     const size_t area = static_cast<size_t>(width) * height;
-    return {buffer,        buffer + area + area / 4,
-            buffer + area, static_cast<ptrdiff_t>(width),
-            width / 2,     width,
+    return {buffer,
+            buffer + area + area / 4,
+            buffer + area,
+            static_cast<ptrdiff_t>(width),
+            static_cast<ptrdiff_t>(width / 2),
+            width,
             height};
 }
 

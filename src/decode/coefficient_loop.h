@@ -10,7 +10,9 @@
 #include <cstddef>
 #include <cstdint>
 
-#if defined(__LZCNT__)
+// _lzcnt_u64 is x86-64 only; a 32-bit build lets the builtin count.
+#if defined(__LZCNT__) && defined(__x86_64__)
+#define AVS_LZCNT64 1
 #include <immintrin.h>
 #endif
 
@@ -22,7 +24,7 @@ namespace {
 
 // Leading zero bits of a word; 63 or 64 for zero, where only "many" matters.
 inline uint32_t LeadingZeros(uint64_t w) {
-#if defined(__LZCNT__)
+#if defined(AVS_LZCNT64)
     return static_cast<uint32_t>(_lzcnt_u64(w));
 #else
     return static_cast<uint32_t>(__builtin_clzll(w | 1));

@@ -83,7 +83,7 @@ std::array<uint8_t, 16> Md5::Finish() {
     const uint8_t pad = 0x80;
     Update({&pad, 1});
     const uint8_t zero[64] = {};
-    Update({zero, (56 - (length_ & 63)) & 63});
+    Update({zero, static_cast<size_t>((56 - (length_ & 63)) & 63)});
     uint8_t tail[8];
     for (int i = 0; i < 8; ++i) tail[i] = static_cast<uint8_t>(bits >> (8 * i));
     Update(tail);

@@ -45,7 +45,7 @@ inline __m128i Column8(const uint8_t* column, ptrdiff_t pitch) {
     for (int i = 0; i < 8; ++i) v[i] = column[i * pitch];
     const uint64_t low = (v[0] | v[1] << 8) | (v[2] | v[3] << 8) << 16;
     const uint64_t high = (v[4] | v[5] << 8) | (v[6] | v[7] << 8) << 16;
-    return _mm_cvtsi64_si128(static_cast<int64_t>(low | high << 32));
+    return _mm_set_epi64x(0, static_cast<int64_t>(low | high << 32));
 }
 
 inline __m128i Pattern(char b0, char b1, char b2, char b3, char b4, char b5, char b6, char b7,
