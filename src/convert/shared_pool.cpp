@@ -7,6 +7,18 @@
 #include "platform/threads.h"
 
 namespace avs {
+
+#if defined(_WIN32)
+
+// A DLL cannot stop threads from its unload or process-exit destructors: the
+// loader lock is held, or the threads are already gone, and the join never
+// returns. So each conversion starts its own workers and joins them before
+// it returns.
+SharedPoolLease::SharedPoolLease()
+    : own_(new (std::nothrow) ConverterPool(ProcessorCount())), pool_(own_.get()) {}
+
+#else
+
 namespace {
 
 struct SharedPool {
@@ -38,5 +50,9 @@ SharedPoolLease::SharedPoolLease() : lock_(Shared().mutex, std::try_to_lock) {
     }
     pool_ = shared.pool.get();
 }
+
+#endif
+
+SharedPoolLease::~SharedPoolLease() = default;
 
 }  // namespace avs

@@ -3,8 +3,10 @@
 // with the first threaded conversion and live until the process ends (or the
 // library is unloaded). One conversion uses them at a time; a conversion that
 // finds them busy runs on its own thread, since the processors are busy too.
+// (Windows: every conversion has workers of its own; see shared_pool.cpp.)
 #pragma once
 
+#include <memory>
 #include <mutex>
 
 namespace avs {
@@ -15,6 +17,7 @@ class ConverterPool;
 class SharedPoolLease {
   public:
     SharedPoolLease();
+    ~SharedPoolLease();
     SharedPoolLease(const SharedPoolLease&) = delete;
     SharedPoolLease& operator=(const SharedPoolLease&) = delete;
 
@@ -23,6 +26,7 @@ class SharedPoolLease {
 
   private:
     std::unique_lock<std::mutex> lock_;
+    std::unique_ptr<ConverterPool> own_;  // Windows: this conversion's workers
     ConverterPool* pool_ = nullptr;
 };
 
