@@ -8,7 +8,6 @@
  *     uint32_t taken = s->Feed(s, bytes, count);   // re-present bytes not taken
  *     if (s->Control(s, 0, AVS_GetStatusAndDelivery, 0) & AVS_DELIVERED)
  *         s->Control(s, 0, AVS_ConvertPicture, (uintptr_t)frame_memory);
- *     s->Feed(s, NULL, 0);                          // end of stream: flush
  *     s->Free(s);
  *     free(s);                                      // the record came from malloc
  *
@@ -31,6 +30,7 @@
  * reference picture even when it was delivered before: a host that took no
  * picture unit since the previous sequence end gets the same picture again.
  * A second end-of-stream call does nothing; feeding may go on afterwards.
+ * README.md ("Ending a stream") has a host loop that follows these rules.
  *
  * Buffers. AVS_ConvertPicture writes at most AVS_GetFrameSize bytes.
  * A descriptor (AVS_ConvertPictureTo) must ask for no more columns or rows
@@ -65,7 +65,8 @@ typedef struct AVS_Video_stream AVS_Video_stream;
 /* Slots 0, 1, 2, 4 and 6: accept any arguments, do nothing, return 0. */
 typedef uint32_t(AVSDEC_CALL* AVS_NoopOp)(AVS_Video_stream* stream, ...);
 /* Takes up to `length` bytes; returns how many were taken (0xFFFFFFFF on a failed
- * decode). data == NULL flushes the pictures still held (end of stream). */
+ * decode). data == NULL flushes: delivers the newest I or P picture (again, after
+ * a sequence end) and leaves the bytes still held undecoded. */
 typedef uint32_t(AVSDEC_CALL* AVS_FeedOp)(AVS_Video_stream* stream, const uint8_t* data,
                                           uint32_t length);
 /* Runs request `code` (AVS_Request) with `argument`; returns 0 except for
