@@ -28,6 +28,10 @@ static_assert(offsetof(OutputPicture, fourcc) == 2 * kWord);
 static_assert(offsetof(OutputPicture, plane) == 4 * kWord);
 static_assert(offsetof(OutputPicture, pitch) == 8 * kWord);
 static_assert(sizeof(AVS_SequenceInfo) == sizeof(SequenceHeader));
+// On a 32-bit platform (i686 Windows, say) the record is exactly fourteen
+// 32-bit words and the descriptor eleven, as hosts there lay them out.
+static_assert(kWord != 4 ||
+              (sizeof(AVS_Video_stream) == 14 * 4 && sizeof(OutputPicture) == 11 * 4));
 
 // The record's private word pair: the decoder, and a word kept at 0.
 struct StreamPrivate {
