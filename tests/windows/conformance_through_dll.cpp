@@ -1,6 +1,7 @@
 // The conformance streams named on the command line, decoded through the
-// DLL's public interface exactly as the avsdec command does, each compared
-// with its .md5 listing (NAME.avs or NAME.final.avs beside NAME.md5).
+// DLL's public interface exactly as the avsdec command does, on one thread
+// and on four, each compared with its .md5 listing (NAME.avs or
+// NAME.final.avs beside NAME.md5).
 #include <cstdio>
 #include <fstream>
 #include <iterator>
@@ -22,14 +23,17 @@ std::string ListingPath(const std::string& stream) {
     return stream.substr(0, stream.find('.', name)) + ".md5";
 }
 
-bool BitExact(const std::string& path) {
+bool BitExact(const std::string& path, uint32_t threads) {
     const std::string bytes = ReadText(path);
     const std::string expected = ReadText(ListingPath(path));
     avs::tool::Md5Listing listing;
-    avs::tool::HostDecoder decoder({}, [&](const avs::tool::Picture& picture) {
-        listing.Add(picture);
-        return true;
-    });
+    avs::tool::HostDecoder decoder(
+        {},
+        [&](const avs::tool::Picture& picture) {
+            listing.Add(picture);
+            return true;
+        },
+        threads);
     decoder.Push({reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size()});
     decoder.Finish();
     // The listings may end their lines either way.
@@ -38,8 +42,8 @@ bool BitExact(const std::string& path) {
         if (c != '\r') listed += c;
     }
     const bool ok = !bytes.empty() && !listed.empty() && listing.Text() == listed;
-    std::printf("%s %s (%u pictures)\n", ok ? "bit-exact" : "DIFFERENT", path.c_str(),
-                decoder.Pictures());
+    std::printf("%s %s, %u thread(s): %u pictures\n", ok ? "bit-exact" : "DIFFERENT", path.c_str(),
+                threads, decoder.Pictures());
     return ok;
 }
 
@@ -47,7 +51,9 @@ bool BitExact(const std::string& path) {
 
 int main(int argc, char** argv) {
     int passed = 0, failed = 0;
-    for (int i = 1; i < argc; ++i) (BitExact(argv[i]) ? passed : failed)++;
+    for (int i = 1; i < argc; ++i) {
+        for (const uint32_t threads : {1u, 4u}) (BitExact(argv[i], threads) ? passed : failed)++;
+    }
     std::printf("%d passed, %d failed\n", passed, failed);
     return failed == 0 && passed > 0 ? 0 : 1;
 }

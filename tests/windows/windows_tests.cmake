@@ -8,15 +8,18 @@ add_test(NAME dll_exports_and_imports
 add_executable(conformance_through_dll ${CMAKE_CURRENT_LIST_DIR}/conformance_through_dll.cpp)
 target_link_libraries(conformance_through_dll PRIVATE avsdec_host avsdec)
 # The streams that the conformance test lists (those the decoder is known to
-# decode bit-exactly), read from its source so that one list serves both.
+# decode bit-exactly), read from its source so that one list serves both;
+# like it, the copy in tests/data when there is one.
 file(STRINGS ${CMAKE_CURRENT_SOURCE_DIR}/decode/conformance_test.cpp listed
      REGEX "Stream{\"[^\"]+\.avs\"")
 string(REGEX MATCHALL "Stream{\"[^\"]+\.avs\"" listed "${listed}")
-set(AVSDEC_DLL_STREAMS ${CMAKE_CURRENT_SOURCE_DIR}/data/i_qcif_q20.avs
-    ${CMAKE_CURRENT_SOURCE_DIR}/data/ipb_208x120.avs)
+set(AVSDEC_DLL_STREAMS "")
 foreach(entry IN LISTS listed)
     string(REGEX REPLACE "^Stream{\"|\"$" "" stream "${entry}")
-    if(EXISTS ${AVSDEC_SHARED_DIR}/${stream})
+    get_filename_component(name ${stream} NAME)
+    if(EXISTS ${CMAKE_CURRENT_SOURCE_DIR}/data/${name})
+        list(APPEND AVSDEC_DLL_STREAMS ${CMAKE_CURRENT_SOURCE_DIR}/data/${name})
+    elseif(EXISTS ${AVSDEC_SHARED_DIR}/${stream})
         list(APPEND AVSDEC_DLL_STREAMS ${AVSDEC_SHARED_DIR}/${stream})
     endif()
 endforeach()
