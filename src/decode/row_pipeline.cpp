@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <chrono>
 #include <new>
+#include <thread>
 
 namespace avs {
 
@@ -48,11 +49,17 @@ void ProgressSignal::Publish(std::atomic<uint32_t>& counter, uint32_t value) {
 void ProgressSignal::WaitUntilAtLeast(const std::atomic<uint32_t>& counter, uint32_t needed,
                                       uint32_t wanted) {
     if (counter.load(std::memory_order_acquire) >= needed) return;
-    for (int spin = 0; spin < 2048; ++spin) {
+    for (int spin = 0; spin < 256; ++spin) {
         if (counter.load(std::memory_order_acquire) >= wanted) return;
 #if defined(__x86_64__) || defined(__i386__)
         __builtin_ia32_pause();
 #endif
+    }
+    // On a busy machine the thread waited for may be the one waiting for a
+    // processor: give it this one a few times before sleeping.
+    for (int turn = 0; turn < 64; ++turn) {
+        std::this_thread::yield();
+        if (counter.load(std::memory_order_acquire) >= wanted) return;
     }
     constexpr auto kRecheck = std::chrono::microseconds(200);
     std::unique_lock lock(mutex_);
