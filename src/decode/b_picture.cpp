@@ -77,10 +77,17 @@ BPicture StartBPicture(PictureState& state, const DecodedFrame& backward,
     return pic;
 }
 
+// The vector differences of a B macroblock, per 8x8 block: a partition's
+// in each of its blocks, 0 for direct blocks.
+struct BlockDifferences {
+    int32_t x[4] = {};
+    int32_t y[4] = {};
+};
+
 // Type, shape, directions, reference indices and vector differences of an
 // inter macroblock whose mb_type is `type` (0..22).
 void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type,
-                      MacroblockInfo& mb) {
+                      MacroblockInfo& mb, BlockDifferences& mvd) {
     mb.mbType = static_cast<int32_t>(type);
     int8_t direction[4];  // per partition with motion
     uint8_t blocks[4];
@@ -120,8 +127,8 @@ void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type
             const int32_t dy = br.ReadSe();
             for (int b = 0; b < 4; ++b) {
                 if (blocks[p] & (1u << b)) {
-                    mb.mvd[0][b] = dx;
-                    mb.mvd[1][b] = dy;
+                    mvd.x[b] = dx;
+                    mvd.y[b] = dy;
                 }
             }
         }
@@ -153,7 +160,8 @@ class DirectPairs {
 // Derives the vectors of every block: partition by partition, each from its
 // neighbours (including the blocks derived before it), the coded difference
 // or the co-located block.
-void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
+void DeriveBVectors(BPicture& pic, int mbx, int mby, const BlockDifferences& mvd,
+                    MacroblockInfo& mb) {
     const int shape = mb.partitionShape;
     Colocated col{};
     col.intra = true;
@@ -185,8 +193,8 @@ void DeriveBVectors(BPicture& pic, int mbx, int mby, MacroblockInfo& mb) {
                                     : MotionVector{0, 0};
         for (int b = 0; b < 4; ++b) {
             if (!(kPartitionBlocks[shape][p] & (1u << b))) continue;
-            const int32_t dx = mb.mvd[0][b];
-            const int32_t dy = mb.mvd[1][b];
+            const int32_t dx = mvd.x[b];
+            const int32_t dy = mvd.y[b];
             switch (dir) {
                 case kDirForward:
                     mb.mv[b] = AddDifference(pF, dx, dy);
@@ -313,15 +321,16 @@ class BLayer {
             return true;
         }
         MarkInterBlocks(pic_.frame, mbX, mbY);
+        BlockDifferences mvd;
         if (codedType == SkipRun::kSkipped) {
             mb.mbType = kBDirect16x16;
-            for (int32_t& dir : mb.blockPredDir) dir = kDirDirect;
+            for (int8_t& dir : mb.blockPredDir) dir = kDirDirect;
         } else {
-            ReadBInterSyntax(br, picture, codedType, mb);
+            ReadBInterSyntax(br, picture, codedType, mb, mvd);
             mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
             ReadQpAndCoefficients(br, picture, state.slice, false, mb, residual);
         }
-        DeriveBVectors(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mb);
+        DeriveBVectors(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mvd, mb);
         return true;
     }
 

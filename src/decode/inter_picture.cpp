@@ -12,7 +12,7 @@ void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice) {
     mb = MacroblockInfo{};
     mb.qp = slice.qp;
     mb.sliceNumber = slice.number;
-    for (int32_t& mode : mb.lumaPredMode) mode = kLumaDc;
+    for (int8_t& mode : mb.lumaPredMode) mode = kLumaDc;
 }
 
 }  // namespace avs

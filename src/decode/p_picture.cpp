@@ -61,6 +61,7 @@ class PPicture {
             return true;
         }
         MarkInterBlocks(frame_, mbX, mbY);
+        int32_t mvd[2][4] = {};  // x, then y components, per partition
         if (codedType == SkipRun::kSkipped) {
             mb.mbType = kPSkip;
         } else {
@@ -73,8 +74,8 @@ class PPicture {
                 }
             }
             for (int p = 0; p < partitions; ++p) {
-                mb.mvd[0][p] = br.ReadSe();
-                mb.mvd[1][p] = br.ReadSe();
+                mvd[0][p] = br.ReadSe();
+                mvd[1][p] = br.ReadSe();
             }
             mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
             ReadQpAndCoefficients(br, picture, state_.slice, false, mb, residual);
@@ -84,7 +85,7 @@ class PPicture {
         for (int p = 0; p < kPShapes[mb.mbType].partitions; ++p) {
             mb.mv[p] = mb.mbType == kPSkip ? PredictPSkipVector(predictor_, mbx, mby)
                                            : AddDifference(PredictPVector(predictor_, mbx, mby, p),
-                                                           mb.mvd[0][p], mb.mvd[1][p]);
+                                                           mvd[0][p], mvd[1][p]);
             if (Reference(mb, p) == nullptr) return false;
         }
         return true;

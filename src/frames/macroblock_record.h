@@ -13,21 +13,23 @@ struct MotionVector {
     friend bool operator==(const MotionVector&, const MotionVector&) = default;
 };
 
+// The small fields are bytes (every value fits: types up to 87, QPs up to
+// 63): records are read for every neighbour and co-located macroblock, and
+// the fewer cache lines they take, the better.
 struct MacroblockInfo {
-    int32_t mbType;
-    int32_t blockPredDir[4];
-    int32_t partitionShape;  // B: 0 16x16, 1 16x8, 2 8x16, 3 8x8
-    int32_t lumaPredMode[4];
-    int32_t chromaPredMode;
-    int32_t refIdx[4];
-    int32_t mvd[2][4];  // [0] x components, [1] y components
-    int32_t cbp;
-    MotionVector mv[4];          // P: per partition; B: forward, per 8x8 block
-    MotionVector mvBackward[4];  // B: per 8x8 block
-    int32_t qp;
+    int8_t mbType;
+    int8_t blockPredDir[4];
+    int8_t partitionShape;  // B: 0 16x16, 1 16x8, 2 8x16, 3 8x8
+    int8_t lumaPredMode[4];
+    int8_t chromaPredMode;
+    int8_t refIdx[4];
+    int8_t cbp;
+    int8_t qp;
     // Slices cover whole macroblock rows; a neighbour with another slice
     // number (an earlier slice) is treated like one outside the picture.
     int32_t sliceNumber;
+    MotionVector mv[4];          // P: per partition; B: forward, per 8x8 block
+    MotionVector mvBackward[4];  // B: per 8x8 block
 };
 
 // IntraModeMap: (2*mbWidth + 4) entries per row, 2*mbHeight + 6 rows; the entry
