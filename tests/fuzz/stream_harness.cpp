@@ -137,9 +137,13 @@ class Session {
             case 5:
                 ConvertToDescriptor();
                 break;
-            case 6:
+            case 6: {
+                // A reset, and from the next picture on 1, 2 or 3 decoding threads.
                 Control(AVS_ResetDecoder, nullptr);
+                const uint32_t threads = 1 + in_.Byte() % 3;
+                Control(AVS_SetDecodingThreads, &threads);
                 break;
+            }
             case 7:
                 s_->Feed(s_, nullptr, 0);
                 break;

@@ -7,7 +7,8 @@
 //   bits 0-2  a request before the piece: 0 none, 1 set the layout, 2 set the
 //             pitch, 3 hand over a picture buffer of the documented size,
 //             4 convert into a buffer of AVS_GetFrameSize bytes, 5 convert
-//             into a descriptor whose fields come from the input, 6 reset,
+//             into a descriptor whose fields come from the input, 6 reset
+//             and set 1 to 3 decoding threads (from the next byte),
 //             7 end of stream (feeding goes on afterwards)
 //   bits 3-6  the piece length, one of 16 sizes from 1 byte to 64 KB
 //   bit 7     convert the picture when the piece delivered one
