@@ -40,6 +40,7 @@ void ClearPointers(DecodedFrame& f) {
     f.lumaPlane = f.cbPlane = f.crPlane = nullptr;
     f.refLumaPlane = f.refCbPlane = f.refCrPlane = nullptr;
     f.storage = nullptr;
+    f.tableStorage = nullptr;
     f.intraModes = nullptr;
     f.macroblocks = nullptr;
 }
@@ -82,22 +83,35 @@ int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFr
     frame.lumaPitch = frame.refLumaPitch = static_cast<ptrdiff_t>(luma.pitch);
     frame.chromaPitch = frame.refChromaPitch = static_cast<ptrdiff_t>(chroma.pitch);
 
-    // One block holds the three planes, then the records and the intra-mode
-    // map, each part 64-byte aligned.
+    // The records and the intra-mode map follow the planes in their block
+    // when the block's rounding to large pages leaves room for them; else
+    // they take a block of their own rather than a third large page for less
+    // than a megabyte.
     const size_t mbCount = size_t{frame.mbWidth} * frame.mbHeight;
     const size_t recordBytes = RoundUp64(mbCount * sizeof(MacroblockInfo));
     const size_t modeBytes = size_t{IntraModeMapStride(frame.mbWidth)} *
                              IntraModeMapRows(frame.mbHeight) * sizeof(int32_t);
     const size_t lumaBytes = luma.Bytes();
     const size_t chromaBytes = chroma.Bytes();
-    auto* block = static_cast<uint8_t*>(
-        PageAlloc(lumaBytes + 2 * chromaBytes + recordBytes + RoundUp64(modeBytes)));
-    if (block == nullptr) return -1;
-    frame.storage = block;
-    frame.lumaPlane = block + luma.OriginOffset();
-    frame.cbPlane = block + lumaBytes + chroma.OriginOffset();
-    frame.crPlane = block + lumaBytes + chromaBytes + chroma.OriginOffset();
-    uint8_t* const tables = block + lumaBytes + 2 * chromaBytes;
+    const size_t planeBytes = lumaBytes + 2 * chromaBytes;
+    const size_t tableBytes = recordBytes + modeBytes;
+    const bool together = PageAllocSize(planeBytes + tableBytes) <= PageAllocSize(planeBytes);
+    auto* planes =
+        static_cast<uint8_t*>(PageAlloc(together ? planeBytes + tableBytes : planeBytes));
+    if (planes == nullptr) return -1;
+    uint8_t* tables = planes + planeBytes;
+    if (!together) {
+        tables = static_cast<uint8_t*>(AlignedAlloc(tableBytes));
+        if (tables == nullptr) {
+            PageFree(planes);
+            return -1;
+        }
+        frame.tableStorage = tables;
+    }
+    frame.storage = planes;
+    frame.lumaPlane = planes + luma.OriginOffset();
+    frame.cbPlane = planes + lumaBytes + chroma.OriginOffset();
+    frame.crPlane = planes + lumaBytes + chromaBytes + chroma.OriginOffset();
     frame.macroblocks = reinterpret_cast<MacroblockInfo*>(tables);
     frame.intraModes = reinterpret_cast<int32_t*>(tables + recordBytes);
     frame.refLumaPlane = frame.lumaPlane;
@@ -111,6 +125,7 @@ int AllocFrame(uint32_t width, uint32_t height, uint32_t chromaFormat, DecodedFr
 
 void ReleaseFrame(DecodedFrame& frame) {
     PageFree(frame.storage);
+    AlignedFree(frame.tableStorage);
     ClearPointers(frame);
 }
 

@@ -46,8 +46,10 @@ struct DecodedFrame {
     // The host converts from this frame's planes (the last picture delivered
     // in place): it is not reused until another picture is delivered.
     int32_t shown;
-    // The block behind the planes and tables (their pointers lie inside it).
+    // The blocks behind the planes and behind the tables (their pointers lie
+    // inside them).
     uint8_t* storage;
+    uint8_t* tableStorage;
 };
 
 // The largest picture side decoded. The stream's 14-bit size fields allow

@@ -34,17 +34,33 @@ namespace {
 constexpr size_t kLargePage = size_t{2} << 20;
 }  // namespace
 
-void* PageAlloc(size_t n) {
-    if (n == 0 || n > SIZE_MAX - kLargePage) return nullptr;
+namespace {
+// Blocks of half a megabyte and more (the planes of an SD frame) take whole
+// large pages: the memory left unused costs less than the faults it saves.
+bool TakesLargePages(size_t n) {
 #if defined(_WIN32)
-    return _aligned_malloc(n, 64);
+    (void)n;
+    return false;
 #else
-    // Blocks of a megabyte and more (an SD frame) take a whole large page:
-    // the memory left unused costs less than the faults it saves.
-    const bool large = n >= kLargePage / 2;
-    const size_t alignment = large ? kLargePage : 64;
-    const size_t size = (n + alignment - 1) / alignment * alignment;
-    void* p = std::aligned_alloc(alignment, size);
+    return n >= kLargePage / 4;
+#endif
+}
+}  // namespace
+
+size_t PageAllocSize(size_t n) {
+    if (n == 0 || n > SIZE_MAX - kLargePage) return 0;
+    const size_t alignment = TakesLargePages(n) ? kLargePage : 64;
+    return (n + alignment - 1) / alignment * alignment;
+}
+
+void* PageAlloc(size_t n) {
+    const size_t size = PageAllocSize(n);
+    if (size == 0) return nullptr;
+#if defined(_WIN32)
+    return _aligned_malloc(size, 64);
+#else
+    const bool large = TakesLargePages(n);
+    void* p = std::aligned_alloc(large ? kLargePage : 64, size);
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
     // Only a hint: without large pages the block works the same.
     if (p != nullptr && large) madvise(p, size, MADV_HUGEPAGE);

@@ -18,6 +18,10 @@ void AlignedFree(void* p);
 // asks for them, so that first touching a frame costs a few page faults, not
 // thousands. 64-byte aligned at least. Release with PageFree.
 void* PageAlloc(size_t n);
+// The bytes PageAlloc(n) really takes (n rounded up to whole large pages
+// where it asks for them): a caller may fill the rest. 0 when PageAlloc(n)
+// would refuse.
+size_t PageAllocSize(size_t n);
 // Does nothing for nullptr.
 void PageFree(void* p);
 
