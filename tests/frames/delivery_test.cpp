@@ -2,8 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
-#include <cstdlib>
 #include <vector>
 
 namespace avs {
@@ -17,6 +15,9 @@ void Paint(uint8_t* origin, ptrdiff_t pitch, int w, int h, int plane) {
     }
 }
 
+// An odd width, where chroma rows are not row-length apart; the conformance
+// test checks even widths. (A buffer that is missing or too small is
+// replaced by one from the heap: see the conversion request tests.)
 TEST(DeliverFrame, LaysOutYCrCbWithHalfWidthRowsAtRowTimesWidthOverTwo) {
     constexpr uint32_t kWidth = 721, kHeight = 7;
     DecodedFrame* f = NewFrame(kWidth, kHeight, 1);
@@ -50,17 +51,6 @@ TEST(DeliverFrame, LaysOutYCrCbWithHalfWidthRowsAtRowTimesWidthOverTwo) {
     }
     for (size_t i = kWritten; i < buffer.size(); ++i) ASSERT_EQ(buffer[i], 0xEE) << i;
 
-    // Without a buffer, or for one too small (released with free()), one is
-    // taken from the heap.
-    for (size_t given : {0, 16}) {
-        PictureBuffer taken{given != 0 ? static_cast<uint8_t*>(std::malloc(given)) : nullptr,
-                            given};
-        ASSERT_EQ(DeliverFrame(*f, taken), 0);
-        ASSERT_NE(taken.data, nullptr);
-        EXPECT_EQ(taken.bytes, PictureBufferBytes(kWidth, kHeight));
-        EXPECT_TRUE(std::equal(out, out + kLuma, taken.data));
-        taken.Release();
-    }
     DeleteFrame(f);
 }
 
