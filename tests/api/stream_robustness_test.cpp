@@ -4,45 +4,27 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <memory>
 #include <random>
 #include <vector>
 
-#include "avsdec.h"
+#include "support/c_stream.h"
 #include "support/test_paths.h"
 
+namespace avs::test {
 namespace {
 
 using Bytes = std::vector<uint8_t>;
 
-struct StreamCloser {
-    void operator()(AVS_Video_stream* s) const {
-        s->Free(s);
-        std::free(s);
-    }
-};
-using Stream = std::unique_ptr<AVS_Video_stream, StreamCloser>;
-
-Stream Open() {
-    return Stream(open_AVS_Video_stream());
-}
-
-uint32_t Query(AVS_Video_stream* s, uint32_t code) {
-    uint32_t v = 0;
-    s->Control(s, 0, code, reinterpret_cast<uintptr_t>(&v));
-    return v;
-}
-
 void CheckStatusText(AVS_Video_stream* s) {
     char text[64] = {};
-    s->Control(s, 0, AVS_GetStatusText, reinterpret_cast<uintptr_t>(text));
+    Request(s, AVS_GetStatusText, text);
     EXPECT_LT(std::strlen(text), 35u);
 }
 
 void Hammer(const Bytes& stream, uint32_t seed) {
     std::mt19937 rng(seed);
     std::uniform_int_distribution<uint32_t> pieceLength(1, 9000);
-    Stream s = Open();
+    Stream s = OpenStream();
     ASSERT_TRUE(s);
     size_t pos = 0;
     for (int calls = 0; pos < stream.size() && calls < 20000; ++calls) {
@@ -53,10 +35,10 @@ void Hammer(const Bytes& stream, uint32_t seed) {
         ASSERT_LE(taken, n);
         if (taken == 0 && pos + n == stream.size()) break;
         pos += taken;
-        if (s->Control(s.get(), 0, AVS_GetStatusAndDelivery, 0) & AVS_DELIVERED) {
+        if (Delivered(s.get())) {
             const uint32_t size = Query(s.get(), AVS_GetFrameSize);
             Bytes picture(size + 64);
-            s->Control(s.get(), 0, AVS_ConvertPicture, reinterpret_cast<uintptr_t>(picture.data()));
+            Request(s.get(), AVS_ConvertPicture, picture.data());
         }
         CheckStatusText(s.get());
         if (rng() % 64 == 0) s->Control(s.get(), 0, AVS_ResetDecoder, 0);
@@ -89,7 +71,7 @@ TEST(StreamRobustness, RandomBytes) {
 TEST(StreamRobustness, TruncatedAndBitFlippedStreams) {
     std::mt19937 rng(11);
     for (const char* name : {"i_qcif_q20.avs", "ipb_208x120.avs"}) {
-        const Bytes stream = avs::test::ReadFile(avs::test::DataDir() / name);
+        const Bytes stream = ReadFile(DataDir() / name);
         ASSERT_FALSE(stream.empty()) << name;
         for (uint32_t i = 0; i < 4; ++i) {
             Hammer(Bytes(stream.begin(), stream.begin() + rng() % stream.size()), i);
@@ -106,3 +88,4 @@ TEST(StreamRobustness, TruncatedAndBitFlippedStreams) {
 }
 
 }  // namespace
+}  // namespace avs::test
