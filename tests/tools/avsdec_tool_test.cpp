@@ -8,7 +8,6 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 
 #include "support/decode_stream.h"
@@ -71,15 +70,6 @@ class AvsdecTool : public testing::Test {
     fs::path dir_;
 };
 
-TEST_F(AvsdecTool, HelpAndVersionExitZero) {
-    Outcome help = Run("--help");
-    EXPECT_EQ(help.status, 0);
-    EXPECT_NE(help.out.find("usage: avsdec INPUT -o OUTPUT"), std::string::npos);
-    Outcome version = Run("--version");
-    EXPECT_EQ(version.status, 0);
-    EXPECT_EQ(version.out.rfind("avsdec ", 0), 0u);
-}
-
 TEST_F(AvsdecTool, ErrorsGiveOneLineAndStatusOne) {
     const fs::path stream = DataDir() / "i_qcif_q20.avs";
     const std::pair<std::string, std::string> cases[] = {
@@ -106,6 +96,12 @@ TEST_F(AvsdecTool, ErrorsGiveOneLineAndStatusOne) {
         EXPECT_NE(o.err.find(message), std::string::npos) << args << ": " << o.err;
         EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << args << ": " << o.err;
     }
+    // Help and version are answers, not errors.
+    const Outcome help = Run("--help"), version = Run("--version");
+    EXPECT_EQ(help.status, 0);
+    EXPECT_NE(help.out.find("usage: avsdec INPUT -o OUTPUT"), std::string::npos);
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("avsdec ", 0), 0u);
 }
 
 // Decoding tests: the md5 output is compared byte for byte (as `cmp` does)
@@ -119,10 +115,12 @@ class AvsdecDecode : public AvsdecTool {
 };
 
 TEST_F(AvsdecDecode, Md5OutputMatchesTheConformanceListing) {
-    for (const char* chunk : {"", " --chunk 1", " --chunk 4099"}) {
-        Outcome o = Run(Quote(stream_) + " -o " + Quote(Temp("out.md5")) + chunk);
-        EXPECT_EQ(o.status, 0) << chunk << ": " << o.err;
-        EXPECT_EQ(ReadText(Temp("out.md5")), expected_) << chunk;
+    const std::string file = Quote(stream_);
+    for (const std::string& input :
+         {file, file + " --chunk 1", file + " --chunk 4099", "- <" + file}) {
+        Outcome o = Run(input + " -o " + Quote(Temp("out.md5")));
+        EXPECT_EQ(o.status, 0) << input << ": " << o.err;
+        EXPECT_EQ(ReadText(Temp("out.md5")), expected_) << input;
         // Not a terminal: no progress, just the summary line.
         EXPECT_EQ(o.err.rfind("avsdec: 6 pictures, 176x144, ", 0), 0u) << o.err;
         EXPECT_EQ(std::count(o.err.begin(), o.err.end(), '\n'), 1) << o.err;
@@ -143,12 +141,6 @@ TEST_F(AvsdecDecode, StreamEndsAreHandledLikeTheHostMust) {
         EXPECT_EQ(o.status, 0) << name << ": " << o.err;
         EXPECT_EQ(o.out, expected_) << name;
     }
-}
-
-TEST_F(AvsdecDecode, ReadsStandardInput) {
-    Outcome o = Run("- -o " + Quote(Temp("out.md5")) + " <" + Quote(stream_));
-    EXPECT_EQ(o.status, 0) << o.err;
-    EXPECT_EQ(ReadText(Temp("out.md5")), expected_);
 }
 
 TEST_F(AvsdecDecode, FramesStopsEarly) {
@@ -228,29 +220,25 @@ TEST_F(AvsdecTool, ContainersGiveTheirStreamsPictures) {
     }
 }
 
-// Cut inside a packet, packets lost, bytes flipped, a PES packet cut short:
-// the tool ends as a program should, and the pictures it gives are the
-// stream's, as far as the damage leaves them whole.
+// Packets lost, bytes flipped, a PES packet cut short: the tool ends as a
+// program should and warns once at most. (Cut recordings: see the input
+// tests.)
 TEST_F(AvsdecTool, DamagedContainersEndCleanly) {
-    const std::vector<std::string> listing = ReadMd5Lines(DataDir() / "f_ipb_cif.md5");
     const std::vector<uint8_t> ts = ReadFile(DataDir() / "f_ipb_cif_audio.ts");
-    const std::vector<uint8_t> ps = ReadFile(DataDir() / "f_ipb_cif.mpg");
-    std::vector<uint8_t> lost = ts, flipped = ts, shortPes = ps;
+    std::vector<uint8_t> lost = ts, flipped = ts, shortPes = ReadFile(DataDir() / "f_ipb_cif.mpg");
     lost.erase(lost.begin() + 188 * 600, lost.begin() + 188 * 602);  // two gaps, one warning
     lost.erase(lost.begin() + 188 * 300, lost.begin() + 188 * 304);
     for (size_t i = 1000; i < flipped.size(); i += 4001) flipped[i] ^= 0x5A;
     shortPes.erase(shortPes.begin() + 50000, shortPes.begin() + 51000);
     struct Case {
         const char* name;
-        std::vector<uint8_t> bytes;
-        bool exact;           // every picture is one of the listing's, and no warning
+        const std::vector<uint8_t>& bytes;
         const char* warning;  // what the warning says, if there must be one
     };
     const Case cases[] = {
-        {"cut.ts", {ts.begin(), ts.begin() + 188 * 700 + 77}, true, nullptr},
-        {"lost.ts", lost, false, "packets of PID 0x0300 are missing"},
-        {"flipped.ts", flipped, false, nullptr},
-        {"short_pes.mpg", shortPes, false, "damaged at byte"},
+        {"lost.ts", lost, "packets of PID 0x0300 are missing (first before byte 56400)"},
+        {"flipped.ts", flipped, nullptr},
+        {"short_pes.mpg", shortPes, "damaged at byte"},
     };
     for (const Case& c : cases) {
         WriteBytes(Temp(c.name), c.bytes);
@@ -261,19 +249,8 @@ TEST_F(AvsdecTool, DamagedContainersEndCleanly) {
         EXPECT_TRUE(warning == std::string::npos ||
                     o.err.find(kWarning, warning + 1) == std::string::npos)
             << c.name << " warns more than once: " << o.err;
-        if (c.exact) {
-            EXPECT_EQ(o.status, 0) << c.name << ": " << o.err;
-            EXPECT_EQ(warning, std::string::npos) << c.name << ": " << o.err;
-        }
         if (c.warning != nullptr) {
             EXPECT_NE(o.err.find(c.warning), std::string::npos) << o.err;
-        }
-        std::istringstream lines(o.out);
-        for (std::string line; c.exact && std::getline(lines, line);) {
-            const std::string md5 = line.substr(line.find(' '));
-            EXPECT_TRUE(line[0] == '#' || std::any_of(listing.begin(), listing.end(),
-                                                      [&](auto& l) { return l.ends_with(md5); }))
-                << c.name << ": " << line;
         }
     }
 }

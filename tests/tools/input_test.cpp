@@ -88,12 +88,13 @@ TEST(InputFormat, IsToldByContent) {
     }
 }
 
-// Where a cut leaves whole packets: every 188 bytes, or before every pack
-// and PES packet of a program stream (its video holds no such start code).
-std::vector<size_t> PacketStarts(const Bytes& c) {
+// Where a recording may stop: before every pack and PES packet of a program
+// stream (its video holds no such start code), before and inside every
+// transport packet.
+std::vector<size_t> Cuts(const Bytes& c) {
     std::vector<size_t> at;
     for (size_t i = 0; i + 3 < c.size(); ++i) {
-        if (c[0] == 0x47 ? i % 188 == 0
+        if (c[0] == 0x47 ? i % 188 == 0 || i % 188 == 77
                          : c[i] == 0 && c[i + 1] == 0 && c[i + 2] == 1 && c[i + 3] >= 0xB9) {
             at.push_back(i);
         }
@@ -116,7 +117,7 @@ size_t WholePictures(const Bytes& es) {
     return whole;
 }
 
-TEST(ContainerInput, GivesTheStreamWholeAndCutAtAnyPacket) {
+TEST(ContainerInput, GivesTheStreamWholeAndCutAnywhere) {
     const std::vector<std::string> listing = ReadMd5Lines(DataDir() / "f_ipb_cif.md5");
     ASSERT_EQ(listing.size(), 31u);
     Bytes stream;
@@ -131,7 +132,7 @@ TEST(ContainerInput, GivesTheStreamWholeAndCutAtAnyPacket) {
         }
         EXPECT_EQ(whole.stream, stream) << name;  // all three carry one stream, byte for byte
 
-        const std::vector<size_t> cuts = PacketStarts(container);
+        const std::vector<size_t> cuts = Cuts(container);
         size_t before = 0;
         for (size_t k = 0; k < cuts.size(); ++k) {
             const Demuxed cut = Demux(Bytes(container.begin(), container.begin() + cuts[k]));
@@ -140,6 +141,7 @@ TEST(ContainerInput, GivesTheStreamWholeAndCutAtAnyPacket) {
             ASSERT_TRUE(std::equal(cut.stream.begin(), cut.stream.end(), stream.begin())) << where;
             EXPECT_GE(cut.stream.size(), before) << where;
             EXPECT_EQ(cut.warning, "") << where;
+            EXPECT_TRUE(cut.stream.empty() || cut.error.empty()) << where << ": " << cut.error;
             before = cut.stream.size();
             if (k % (cuts.size() / 10) != 0) continue;  // decoding some cuts is enough
             // The whole pictures come out, in the listing's order, and no other.
