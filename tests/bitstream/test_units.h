@@ -71,7 +71,6 @@ class ScanHost {
         return pos_ - start;
     }
 
-    size_t Position() const { return pos_; }
     bool AtEnd() const { return pos_ == stream_.size(); }
     uint32_t HeldCount() const { return input_.count; }
     const SequenceHeader& Sequence() const { return sequence_; }

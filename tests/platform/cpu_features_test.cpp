@@ -30,10 +30,10 @@ CpuidReport Report(const Regs& r) {
     return c;
 }
 
-// The bits the kernel levels depend on (the conversion's MMX, SSE integer and
-// SSE2 levels; the decoder's SSE2, SSE4.1 and AVX2 kernels).
+// The bits that install kernels: SSE2 (conversion and decoding) and SSE4.1
+// (decoding). The older bits only choose among conversion levels that hold
+// the same kernels.
 TEST(CpuFeatures, ConditionsOfTheKernelBits) {
-    const char* amd = "AuthenticAMD";
     const struct {
         Regs regs;
         uint32_t expected;
@@ -41,11 +41,7 @@ TEST(CpuFeatures, ConditionsOfTheKernelBits) {
         {{.edx = ~0u, .ecx = ~0u, .maxStandard = 0}, cpu::kAlways},
         {{.edx = B(26), .extendedEdx = ~0u, .maxExtended = 0x80000000u},
          cpu::kAlways | cpu::kHasStandardLeaf1 | cpu::kSse2},
-        {{.edx = B(23)}, kBase | cpu::kMmx},
-        {{.edx = B(25)}, kBase | cpu::kSse | cpu::kSseInteger},
-        {{.ecx = B(0) | B(19)}, kBase | cpu::kSse3 | cpu::kSse41},
-        {{.vendor = amd, .extendedEdx = B(22)}, kBase | cpu::kSseInteger},
-        {{.extendedEdx = B(22)}, kBase},  // only on that vendor's processors
+        {{.ecx = B(19)}, kBase | cpu::kSse41},
     };
     for (const auto& c : cases) {
         EXPECT_EQ(CondenseCpuFeatures(Report(c.regs)), c.expected) << std::hex << c.expected;
