@@ -10,7 +10,6 @@
 #include <fstream>
 #include <string>
 
-#include "support/decode_stream.h"
 #include "support/test_paths.h"
 #include "tools/container_builder.h"
 
@@ -141,13 +140,6 @@ TEST_F(AvsdecDecode, StreamEndsAreHandledLikeTheHostMust) {
         EXPECT_EQ(o.status, 0) << name << ": " << o.err;
         EXPECT_EQ(o.out, expected_) << name;
     }
-}
-
-TEST_F(AvsdecDecode, FramesStopsEarly) {
-    Outcome o = Run(Quote(stream_) + " --frames 2 --muxer md5 -o -");
-    EXPECT_EQ(o.status, 0) << o.err;
-    std::vector<std::string> lines = ReadMd5Lines(DataDir() / "i_qcif_q20.md5");
-    EXPECT_EQ(o.out, "# 176x144 2\n" + lines[1] + "\n" + lines[2] + "\n");
 }
 
 TEST_F(AvsdecDecode, PictureFilesHaveTheirFormatsSizes) {
