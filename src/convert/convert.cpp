@@ -58,12 +58,21 @@ uint32_t Features() {
     return features;
 }
 
-// Waking the workers costs more than they save on a picture below about a
-// million pixels (720x576 converts faster on the caller alone).
-constexpr uint64_t kThreadedPixels = 1u << 20;
+bool IsBgr(const OutputLayout& layout) {
+    return layout.mode == kModeBgr3 || layout.mode == kModeBgr4;
+}
+
+// Waking the workers costs about 40 us a picture. Colour conversion repays
+// it from about a million pixels (720x576 converts faster on the caller
+// alone); copying and packing samples runs at memory speed and repays it only
+// from about four million (1920x1080 copies faster on the caller alone,
+// 3840x2160 does not).
+uint64_t ThreadedPixels(const OutputLayout& layout) {
+    return IsBgr(layout) ? uint64_t{1} << 20 : uint64_t{1} << 22;
+}
 
 void Convert(const OutputLayout& layout, ConversionParams& block) {
-    const bool threads = uint64_t{block.width} * block.rows >= kThreadedPixels;
+    const bool threads = uint64_t{block.width} * block.rows >= ThreadedPixels(layout);
     ColourConverter converter;
     converter.features = Features();
     if (!threads) {
@@ -73,10 +82,6 @@ void Convert(const OutputLayout& layout, ConversionParams& block) {
     SharedPoolLease lease;
     converter.pool = lease.pool();
     if (ConfigureConverter(converter, 0, layout.mode, true)) RunConversion(converter, block);
-}
-
-bool IsBgr(const OutputLayout& layout) {
-    return layout.mode == kModeBgr3 || layout.mode == kModeBgr4;
 }
 
 // Bytes written into one row of plane 0: every luma sample for "YV12", whole
