@@ -1,11 +1,11 @@
-// Digests whose padding no conformance listing reaches (picture sizes there
-// leave no remainder of 56..63 bytes). Hashing in pieces is checked by every
-// conformance listing, whose planes are hashed one after another.
+// Digests whose padding no conformance listing reaches: no bytes at all, and
+// remainders of 56..63 bytes (picture sizes there leave none). Short and
+// long messages, hashed in pieces, are checked by every conformance listing,
+// whose planes are hashed one after another.
 #include "md5.h"
 
 #include <gtest/gtest.h>
 
-#include <string>
 #include <string_view>
 
 namespace avs::tool {
@@ -16,17 +16,13 @@ std::span<const uint8_t> Bytes(std::string_view s) {
 }
 
 TEST(Md5, KnownDigests) {
-    const std::string million(1000000, 'a');
     const std::pair<std::string_view, const char*> cases[] = {
         {"", "d41d8cd98f00b204e9800998ecf8427e"},
-        {"abc", "900150983cd24fb0d6963f7d28e17f72"},
-        {"message digest", "f96b697d7cb7938d525a2f31aaf161d0"},
         // 56 and 64 bytes: the length no longer fits the first block.
         {"12345678901234567890123456789012345678901234567890123456",
          "49f193adce178490e34d1b3a4ec0064c"},
         {"1234567890123456789012345678901234567890123456789012345678901234",
          "eb6c4179c0a7c82cc2828c1e6338e165"},
-        {million, "7707d6ae4e027c70eea2a935c2296f21"},
     };
     for (auto [text, digest] : cases) EXPECT_EQ(Md5Hex({Bytes(text)}), digest) << text.size();
 }
