@@ -19,30 +19,17 @@ namespace {
 
 // --- Which thread converts which rows ---------------------------------------
 
-// A band kernel that records the rows each call was given and where it ran.
+// A band kernel that records each call's block and where it ran.
 struct BandCall {
-    ptrdiff_t firstRow;
-    uint32_t rows;
-    ptrdiff_t chromaRow, dstRow, dstChromaRow;
+    ConversionParams block;
     std::thread::id thread;
 };
-
-struct Recorder {
-    std::mutex mutex;
-    const uint8_t* srcY = nullptr;
-    const uint8_t* srcU = nullptr;
-    const uint8_t* dst = nullptr;
-    const uint8_t* dstU = nullptr;
-    std::vector<BandCall> calls;
-} gRecorder;
+std::mutex gMutex;
+std::vector<BandCall> gCalls;
 
 void RecordBand(const ConversionParams& block) {
-    std::lock_guard lock(gRecorder.mutex);
-    gRecorder.calls.push_back({(block.srcY - gRecorder.srcY) / block.srcYPitch, block.rows,
-                               (block.srcU - gRecorder.srcU) / block.srcUPitch,
-                               (block.dst - gRecorder.dst) / block.dstPitch,
-                               (block.dstU - gRecorder.dstU) / block.dstUPitch,
-                               std::this_thread::get_id()});
+    std::lock_guard lock(gMutex);
+    gCalls.push_back({block, std::this_thread::get_id()});
 }
 
 // Expected: `workers` bands of `band` rows from the top on worker threads,
@@ -89,27 +76,28 @@ TEST(ConverterPool, BandsGoToWorkersAndTheRemainderToTheCaller) {
         block.srcUPitch = block.srcVPitch = 8;
         block.dstPitch = c.dstPitch;
         block.dstUPitch = block.dstVPitch = 8;
-        gRecorder.srcY = block.srcY;
-        gRecorder.srcU = block.srcU;
-        gRecorder.dst = block.dst;
-        gRecorder.dstU = block.dstU;
-        gRecorder.calls.clear();
+        gCalls.clear();
         // Without features the level stays 0, so RunConversion keeps this kernel.
         converter.bandKernel = RecordBand;
         RunConversion(converter, block);
-        ASSERT_EQ(gRecorder.calls.size(), c.workers + (c.remainder != 0));
-        std::sort(gRecorder.calls.begin(), gRecorder.calls.end(),
-                  [](const BandCall& a, const BandCall& b) { return a.firstRow < b.firstRow; });
-        for (uint32_t i = 0; i < gRecorder.calls.size(); ++i) {
-            const BandCall& call = gRecorder.calls[i];
+        ASSERT_EQ(gCalls.size(), c.workers + (c.remainder != 0));
+        // The row of the picture where a pointer of a band lies.
+        const auto row = [](const uint8_t* at, const uint8_t* origin, ptrdiff_t pitch) {
+            return (at - origin) / pitch;
+        };
+        std::sort(gCalls.begin(), gCalls.end(), [](const BandCall& a, const BandCall& b) {
+            return a.block.srcY > b.block.srcY;  // from the top: the source rows go upward
+        });
+        for (uint32_t i = 0; i < gCalls.size(); ++i) {
+            const ConversionParams& band = gCalls[i].block;
             const bool onCaller = i == c.workers;
             const ptrdiff_t first = i * c.band;
-            EXPECT_EQ(call.firstRow, first) << "band " << i;
-            EXPECT_EQ(call.rows, onCaller ? c.remainder : c.band) << "band " << i;
-            EXPECT_EQ(call.chromaRow, first / 2) << "band " << i;
-            EXPECT_EQ(call.dstRow, first) << "band " << i;
-            EXPECT_EQ(call.dstChromaRow, first / 2) << "band " << i;
-            EXPECT_EQ(call.thread == std::this_thread::get_id(), onCaller) << "band " << i;
+            EXPECT_EQ(row(band.srcY, block.srcY, block.srcYPitch), first) << "band " << i;
+            EXPECT_EQ(band.rows, onCaller ? c.remainder : c.band) << "band " << i;
+            EXPECT_EQ(row(band.srcU, block.srcU, block.srcUPitch), first / 2) << "band " << i;
+            EXPECT_EQ(row(band.dst, block.dst, block.dstPitch), first) << "band " << i;
+            EXPECT_EQ(row(band.dstU, block.dstU, block.dstUPitch), first / 2) << "band " << i;
+            EXPECT_EQ(gCalls[i].thread == std::this_thread::get_id(), onCaller) << "band " << i;
         }
     }
 }

@@ -26,7 +26,8 @@ class FrameQueueTest : public testing::Test {
     FrameQueue queue;
 };
 
-TEST_F(FrameQueueTest, EmptyQueueGivesNothing) {
+TEST_F(FrameQueueTest, EmptyGivesNothingFullHoldsEightInDecodingOrder) {
+    // Empty, it gives nothing.
     EXPECT_EQ(queue.PopFront(), -1);
     EXPECT_EQ(queue.LastFrame(), nullptr);
     EXPECT_EQ(queue.FrameAt(0), nullptr);
@@ -34,9 +35,7 @@ TEST_F(FrameQueueTest, EmptyQueueGivesNothing) {
     EXPECT_EQ(queue.FirstUndelivered(), nullptr);
     queue.RemoveAt(0);
     EXPECT_EQ(queue.count, 0);
-}
 
-TEST_F(FrameQueueTest, KeepsDecodingOrderAndHoldsAtMostEight) {
     for (uint32_t d = 0; d < 8; ++d) ASSERT_NE(Push(d), nullptr);
     EXPECT_EQ(queue.PushFrame(32, 32, 1), nullptr);
     EXPECT_EQ(queue.count, 8);

@@ -14,10 +14,6 @@ struct FrameDeleter {
 };
 using FramePtr = std::unique_ptr<DecodedFrame, FrameDeleter>;
 
-FramePtr MakeFrame(uint32_t width, uint32_t height) {
-    return FramePtr(NewFrame(width, height, 1));
-}
-
 bool Aligned64(const void* p) {
     return (reinterpret_cast<uintptr_t>(p) & 63) == 0;
 }
@@ -69,7 +65,7 @@ void FillArea(uint8_t* origin, ptrdiff_t pitch, int w, int h, int seed) {
 TEST(ExtendBorders, MarginsReplicateTheDecodedAreaIncludingCorners) {
     for (auto [width, height] : {std::pair{208u, 120u}, {330u, 186u}, {64u, 64u}, {8u, 2u}}) {
         SCOPED_TRACE(testing::Message() << width << "x" << height);
-        FramePtr f = MakeFrame(width, height);
+        FramePtr f(NewFrame(width, height, 1));
         ASSERT_NE(f, nullptr);
         // Every plane and row starts on a cache line.
         EXPECT_TRUE(Aligned64(f->lumaPlane) && Aligned64(f->cbPlane) && Aligned64(f->crPlane));
