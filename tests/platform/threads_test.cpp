@@ -5,6 +5,10 @@
 namespace avs {
 namespace {
 
+TEST(Threads, ProcessorCountIsAtLeastOne) {
+    EXPECT_GE(ProcessorCount(), 1u);
+}
+
 TEST(Threads, EventsAutoAndManualReset) {
     Event event(false, true);  // created signalled
     EXPECT_EQ(event.Wait(0), 0u);
