@@ -92,10 +92,11 @@ TEST(Headers, PbPictureHeader) {
         uint32_t codingType, progressive, structure;
         bool readsReferenceFlag;
     };
+    // Interlaced only: progressive P and B frames are in the conformance streams.
     const Case cases[] = {
-        {1, 1, 1, true},
-        {2, 1, 1, false},  // a B frame has no picture_reference_flag
-        {2, 0, 0, true},
+        {1, 0, 1, true},
+        {2, 0, 1, false},  // a B frame has no picture_reference_flag
+        {2, 0, 0, true},   // a B field has
     };
     for (const Case& c : cases) {
         BitWriter w = StartCode(kPbPictureCode);
@@ -118,30 +119,29 @@ TEST(Headers, PbPictureHeader) {
     }
 }
 
+// A fixed picture QP and frames of every type are in the conformance streams.
 TEST(Headers, SliceHeaderReadsOnlyWhatThePictureAsksFor) {
     struct Case {
-        uint32_t height, fixedQp;
+        uint32_t height;
         PictureType type;
-        uint32_t firstMacroblock, bitsRead;
+        uint32_t structure, firstMacroblock, bitsRead;
     };
     const Case cases[] = {
-        {288, 1, PictureType::I, 200, 0},                  // nothing at all
-        {288, 0, PictureType::I, 300, 7},                  // an I frame stops after the QP
-        {288, 0, PictureType::P, 0, 7 + 1 + 64 + 8},       // P slices carry weighting
-        {2801, 0, PictureType::P, 0, 3 + 7 + 1 + 64 + 8},  // tall: position extension
+        {288, PictureType::I, 0, 197, 7},                  // first field: stops after the QP
+        {288, PictureType::I, 0, 198, 7 + 1 + 64 + 8},     // second field: weighting too
+        {2801, PictureType::P, 1, 0, 3 + 7 + 1 + 64 + 8},  // tall: position extension
     };
     const PaddedUnit ones(std::vector<uint8_t>(16, 0xFF));
     for (const Case& c : cases) {
         SequenceHeader seq{};
         seq.vertical_size = c.height;
         PictureHeader pic{};
-        pic.picture_structure = 1;
-        pic.fixed_picture_qp = c.fixedQp;
+        pic.picture_structure = c.structure;
         pic.pictureType = c.type;
         SliceHeader slice{};
         BitReader br = ones.Reader();
         ParseSliceHeader(br, seq, pic, 22, 18, c.firstMacroblock, slice);
-        EXPECT_EQ(br.pos, c.bitsRead);
+        EXPECT_EQ(br.pos, c.bitsRead) << c.firstMacroblock;
         EXPECT_EQ(slice.fixed_slice_qp, 1u);
         EXPECT_EQ(slice.mb_weighting_flag, c.bitsRead > 64 ? 255u : 0u);
     }
