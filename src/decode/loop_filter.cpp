@@ -1,6 +1,7 @@
 #include "decode/loop_filter.h"
 
 #include <algorithm>
+#include <bit>
 #include <cstdlib>
 #include <cstring>
 
@@ -38,29 +39,42 @@ inline bool FarApart(const MotionVector& a, const MotionVector& b) {
     return (dx > 6) | (dy > 6);
 }
 
-inline int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
-    if (p.mbType == kIntraMbType || q.mbType == kIntraMbType) return 2;
-    const auto partition = [](const MacroblockInfo& m, int k) {
-        return static_cast<uint32_t>(m.mbType) <= kP8x8 ? kPPartitionOfBlock[m.mbType][k] : 0;
-    };
-    const int ep = partition(p, kp);
-    const int eq = partition(q, kq);
-    if (FarApart(p.mv[ep], q.mv[eq])) return 1;
-    return p.refIdx[ep] != q.refIdx[eq] ? 1 : 0;
+// The P rule for two inter macroblocks: 1 when entries ep of p and eq of q
+// differ in reference or by 4 quarter samples in a vector, else 0.
+inline uint32_t DifferP(const MacroblockInfo& p, int ep, const MacroblockInfo& q, int eq) {
+    return static_cast<uint32_t>(FarApart(p.mv[ep], q.mv[eq]) | (p.refIdx[ep] != q.refIdx[eq]));
 }
 
-// B blocks keep their vectors per 8x8 block. Direct and symmetric blocks use
-// both references.
-inline int StrengthB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
-    if (p.mbType >= kBIntraMbType || q.mbType >= kBIntraMbType) return 2;
+// The entry of mv and refIdx each block of an inter P macroblock uses.
+inline const uint8_t* PartitionsOf(const MacroblockInfo& m) {
+    static constexpr uint8_t kWhole[4] = {0, 0, 0, 0};
+    return static_cast<uint32_t>(m.mbType) <= kP8x8 ? kPPartitionOfBlock[m.mbType] : kWhole;
+}
+
+inline int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
+    if (p.mbType == kIntraMbType || q.mbType == kIntraMbType) return 2;
+    return static_cast<int>(DifferP(p, PartitionsOf(p)[kp], q, PartitionsOf(q)[kq]));
+}
+
+// The B rule for two inter blocks. B blocks keep their vectors per 8x8
+// block; direct and symmetric blocks use both references.
+inline uint32_t DifferB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
     const int dp = p.blockPredDir[kp];
     const int dq = q.blockPredDir[kq];
     const bool forward = dp != kDirBackward;
     const bool backward = dp != kDirForward;
     if (forward != (dq != kDirBackward) || backward != (dq != kDirForward)) return 1;
-    if (forward && FarApart(p.mv[kp], q.mv[kq])) return 1;
-    if (backward && FarApart(p.mvBackward[kp], q.mvBackward[kq])) return 1;
-    return 0;
+    return static_cast<uint32_t>((forward & FarApart(p.mv[kp], q.mv[kq])) |
+                                 (backward & FarApart(p.mvBackward[kp], q.mvBackward[kq])));
+}
+
+inline bool IntraB(const MacroblockInfo& m) {
+    return m.mbType >= kBIntraMbType;
+}
+
+inline int StrengthB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
+    if (IntraB(p) || IntraB(q)) return 2;
+    return static_cast<int>(DifferB(p, kp, q, kq));
 }
 
 template <PictureType kType>
@@ -74,47 +88,111 @@ inline uint8_t Strength(const MacroblockInfo& p, int kp, const MacroblockInfo& q
     }
 }
 
-// An inter macroblock whose four blocks move alike (P: one partition; B: the
-// same direction and vectors in every block) has nothing to filter inside:
-// the strength of two blocks with equal motion is 0.
-template <PictureType kType>
-inline bool MovesAsOne(const MacroblockInfo& mb) {
-    if constexpr (kType == PictureType::I) {
-        return false;
-    } else if constexpr (kType == PictureType::P) {
-        return mb.mbType == kPSkip || mb.mbType == kP16x16;
+// A macroblock's strengths are built in one word laid out as
+// MacroblockEdgeStrengths, so that they are masked and tested in a register.
+enum EdgeSlot { kLeftSlot = 0, kInnerVSlot = 1, kTopSlot = 2, kInnerHSlot = 3 };
+
+inline uint64_t Halves(EdgeSlot slot, uint32_t first, uint32_t second) {
+    if constexpr (std::endian::native == std::endian::little) {
+        return (uint64_t{first} | uint64_t{second} << 8) << (16 * slot);
     } else {
-        if (mb.mbType >= kBIntraMbType) return false;
-        for (int k = 1; k < 4; ++k) {
-            if (mb.blockPredDir[k] != mb.blockPredDir[0] || !(mb.mv[k] == mb.mv[0]) ||
-                !(mb.mvBackward[k] == mb.mvBackward[0])) {
-                return false;
-            }
-        }
-        return true;
+        return (uint64_t{second} | uint64_t{first} << 8) << (48 - 16 * slot);
     }
+}
+inline uint64_t Both(EdgeSlot slot, uint32_t s) {
+    return Halves(slot, s, s);
+}
+
+// An intra macroblock: every edge it filters is strong.
+inline uint64_t IntraStrengths(const MacroblockInfo* left, const MacroblockInfo* up) {
+    uint64_t bs = Both(kInnerVSlot, 2) | Both(kInnerHSlot, 2);
+    if (left != nullptr) bs |= Both(kLeftSlot, 2);
+    if (up != nullptr) bs |= Both(kTopSlot, 2);
+    return bs;
+}
+
+// The edge between inter macroblock q and its neighbour p: blocks kp0 and
+// kp1 of p against kq0 and kq1 of q. Halves whose blocks use the same
+// entries on both sides are one comparison.
+inline uint64_t OuterP(EdgeSlot slot, const MacroblockInfo& p, int kp0, int kp1,
+                       const MacroblockInfo& q, const uint8_t* qParts, int kq0, int kq1) {
+    if (p.mbType == kIntraMbType) return Both(slot, 2);
+    const uint8_t* pParts = PartitionsOf(p);
+    const int ep0 = pParts[kp0], ep1 = pParts[kp1], eq0 = qParts[kq0], eq1 = qParts[kq1];
+    const uint32_t first = DifferP(p, ep0, q, eq0);
+    if (ep0 == ep1 && eq0 == eq1) return Both(slot, first);
+    return Halves(slot, first, DifferP(p, ep1, q, eq1));
+}
+
+// Inside a P macroblock, blocks of one partition share their motion: only
+// edges between partitions can filter.
+inline uint64_t StrengthsP(const MacroblockInfo& mb, const MacroblockInfo* left,
+                           const MacroblockInfo* up) {
+    if (mb.mbType == kIntraMbType) return IntraStrengths(left, up);
+    const uint8_t* parts = PartitionsOf(mb);
+    uint64_t bs = 0;
+    if (left != nullptr) bs |= OuterP(kLeftSlot, *left, 1, 3, mb, parts, 0, 2);
+    if (up != nullptr) bs |= OuterP(kTopSlot, *up, 2, 3, mb, parts, 0, 1);
+    switch (mb.mbType) {
+        case kP16x8:
+            return bs | Both(kInnerHSlot, DifferP(mb, 0, mb, 1));
+        case kP8x16:
+            return bs | Both(kInnerVSlot, DifferP(mb, 0, mb, 1));
+        case kP8x8:
+            return bs | Halves(kInnerVSlot, DifferP(mb, 0, mb, 1), DifferP(mb, 2, mb, 3)) |
+                   Halves(kInnerHSlot, DifferP(mb, 0, mb, 2), DifferP(mb, 1, mb, 3));
+        default:
+            return bs;
+    }
+}
+
+inline uint64_t VectorBits(const MotionVector& v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
+// Blocks a and b of a B macroblock move alike.
+inline bool SameMotionB(const MacroblockInfo& m, int a, int b) {
+    return m.blockPredDir[a] == m.blockPredDir[b] && VectorBits(m.mv[a]) == VectorBits(m.mv[b]) &&
+           VectorBits(m.mvBackward[a]) == VectorBits(m.mvBackward[b]);
+}
+
+// The edge between inter macroblock q and its neighbour p, as OuterP; when
+// both sides move alike along the edge, its halves are one comparison.
+inline uint64_t OuterB(EdgeSlot slot, const MacroblockInfo& p, int kp0, int kp1,
+                       const MacroblockInfo& q, bool qAlike, int kq0, int kq1) {
+    if (IntraB(p)) return Both(slot, 2);
+    const uint32_t first = DifferB(p, kp0, q, kq0);
+    if (qAlike && SameMotionB(p, kp0, kp1)) return Both(slot, first);
+    return Halves(slot, first, DifferB(p, kp1, q, kq1));
+}
+
+// A B macroblock whose four blocks move alike has nothing to filter inside.
+inline uint64_t StrengthsB(const MacroblockInfo& mb, const MacroblockInfo* left,
+                           const MacroblockInfo* up) {
+    if (IntraB(mb)) return IntraStrengths(left, up);
+    const bool alike = SameMotionB(mb, 0, 1) && SameMotionB(mb, 0, 2) && SameMotionB(mb, 0, 3);
+    uint64_t bs = 0;
+    if (left != nullptr) bs |= OuterB(kLeftSlot, *left, 1, 3, mb, alike, 0, 2);
+    if (up != nullptr) bs |= OuterB(kTopSlot, *up, 2, 3, mb, alike, 0, 1);
+    if (alike) return bs;
+    return bs | Halves(kInnerVSlot, DifferB(mb, 0, mb, 1), DifferB(mb, 2, mb, 3)) |
+           Halves(kInnerHSlot, DifferB(mb, 0, mb, 2), DifferB(mb, 1, mb, 3));
 }
 
 // The strengths of a macroblock's edges; `left` and `up` are null when that
 // edge is not filtered.
 template <PictureType kType>
-MacroblockEdgeStrengths EdgeStrengths(const MacroblockInfo& mb, const MacroblockInfo* left,
-                                      const MacroblockInfo* up) {
-    MacroblockEdgeStrengths bs{};
-    if (left != nullptr) {
-        bs.left[0] = Strength<kType>(*left, 1, mb, 0);
-        bs.left[1] = Strength<kType>(*left, 3, mb, 2);
+inline uint64_t EdgeStrengths(const MacroblockInfo& mb, const MacroblockInfo* left,
+                              const MacroblockInfo* up) {
+    if constexpr (kType == PictureType::I) {
+        return IntraStrengths(left, up);
+    } else if constexpr (kType == PictureType::P) {
+        return StrengthsP(mb, left, up);
+    } else {
+        return StrengthsB(mb, left, up);
     }
-    if (up != nullptr) {
-        bs.top[0] = Strength<kType>(*up, 2, mb, 0);
-        bs.top[1] = Strength<kType>(*up, 3, mb, 1);
-    }
-    if (MovesAsOne<kType>(mb)) return bs;
-    bs.innerV[0] = Strength<kType>(mb, 0, mb, 1);
-    bs.innerV[1] = Strength<kType>(mb, 2, mb, 3);
-    bs.innerH[0] = Strength<kType>(mb, 0, mb, 2);
-    bs.innerH[1] = Strength<kType>(mb, 1, mb, 3);
-    return bs;
 }
 
 // The thresholds of a macroblock's edges, from its QP and its left and upper
@@ -151,8 +229,6 @@ class EdgeThresholdCache {
         keep(open.innerH, luma.inner);
         std::memcpy(&openEdges, &open, sizeof openEdges);
     }
-
-    static constexpr uint64_t kAllOpen = ~uint64_t{0};
 
     MacroblockEdgeThresholds luma{}, chroma{};
     uint64_t openEdges = 0;  // MacroblockEdgeStrengths bytes: 0xFF where an edge can filter
@@ -193,15 +269,11 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
             const int qp = mb.qp;
             thresholds.Update(left != nullptr ? left->qp : qp, up != nullptr ? up->qp : qp, qp);
             if (thresholds.openEdges == 0) continue;
-            MacroblockEdgeStrengths bs = EdgeStrengths<kType>(mb, left, up);
             // Common in P and B pictures: nothing to filter, no kernel to call.
-            uint64_t edges;
-            std::memcpy(&edges, &bs, sizeof edges);
-            if (thresholds.openEdges != EdgeThresholdCache::kAllOpen) {
-                edges &= thresholds.openEdges;
-                std::memcpy(&bs, &edges, sizeof bs);
-            }
+            const uint64_t edges = EdgeStrengths<kType>(mb, left, up) & thresholds.openEdges;
             if (edges == 0) continue;
+            MacroblockEdgeStrengths bs;
+            std::memcpy(&bs, &edges, sizeof bs);
             kernels.FilterLumaMacroblock(y, lumaPitch, bs, thresholds.luma);
             kernels.FilterChromaMacroblock(cb, cr, chromaPitch, bs, thresholds.chroma);
         }
