@@ -111,12 +111,19 @@ inline uint64_t IntraStrengths(const MacroblockInfo* left, const MacroblockInfo*
     return bs;
 }
 
+// Skipped and 16x16 P macroblocks: one entry for all four blocks.
+inline bool WholeP(const MacroblockInfo& m) {
+    return static_cast<uint32_t>(m.mbType) <= kP16x16;
+}
+
 // The edge between inter macroblock q and its neighbour p: blocks kp0 and
 // kp1 of p against kq0 and kq1 of q. Halves whose blocks use the same
 // entries on both sides are one comparison.
 inline uint64_t OuterP(EdgeSlot slot, const MacroblockInfo& p, int kp0, int kp1,
-                       const MacroblockInfo& q, const uint8_t* qParts, int kq0, int kq1) {
+                       const MacroblockInfo& q, bool qWhole, const uint8_t* qParts, int kq0,
+                       int kq1) {
     if (p.mbType == kIntraMbType) return Both(slot, 2);
+    if (qWhole && WholeP(p)) return Both(slot, DifferP(p, 0, q, 0));
     const uint8_t* pParts = PartitionsOf(p);
     const int ep0 = pParts[kp0], ep1 = pParts[kp1], eq0 = qParts[kq0], eq1 = qParts[kq1];
     const uint32_t first = DifferP(p, ep0, q, eq0);
@@ -129,10 +136,11 @@ inline uint64_t OuterP(EdgeSlot slot, const MacroblockInfo& p, int kp0, int kp1,
 inline uint64_t StrengthsP(const MacroblockInfo& mb, const MacroblockInfo* left,
                            const MacroblockInfo* up) {
     if (mb.mbType == kIntraMbType) return IntraStrengths(left, up);
+    const bool whole = WholeP(mb);
     const uint8_t* parts = PartitionsOf(mb);
     uint64_t bs = 0;
-    if (left != nullptr) bs |= OuterP(kLeftSlot, *left, 1, 3, mb, parts, 0, 2);
-    if (up != nullptr) bs |= OuterP(kTopSlot, *up, 2, 3, mb, parts, 0, 1);
+    if (left != nullptr) bs |= OuterP(kLeftSlot, *left, 1, 3, mb, whole, parts, 0, 2);
+    if (up != nullptr) bs |= OuterP(kTopSlot, *up, 2, 3, mb, whole, parts, 0, 1);
     switch (mb.mbType) {
         case kP16x8:
             return bs | Both(kInnerHSlot, DifferP(mb, 0, mb, 1));
@@ -160,38 +168,43 @@ inline bool SameMotionB(const MacroblockInfo& m, int a, int b) {
 
 // The edge between inter macroblock q and its neighbour p, as OuterP; when
 // both sides move alike along the edge, its halves are one comparison.
-inline uint64_t OuterB(EdgeSlot slot, const MacroblockInfo& p, int kp0, int kp1,
+// `pAlike` may be false whatever p's blocks are.
+inline uint64_t OuterB(EdgeSlot slot, const MacroblockInfo& p, bool pAlike, int kp0, int kp1,
                        const MacroblockInfo& q, bool qAlike, int kq0, int kq1) {
     if (IntraB(p)) return Both(slot, 2);
     const uint32_t first = DifferB(p, kp0, q, kq0);
-    if (qAlike && SameMotionB(p, kp0, kp1)) return Both(slot, first);
+    if (qAlike && (pAlike || SameMotionB(p, kp0, kp1))) return Both(slot, first);
     return Halves(slot, first, DifferB(p, kp1, q, kq1));
 }
 
 // A B macroblock whose four blocks move alike has nothing to filter inside.
+// `alike` comes in for the left neighbour (false when not known) and goes
+// out for this macroblock.
 inline uint64_t StrengthsB(const MacroblockInfo& mb, const MacroblockInfo* left,
-                           const MacroblockInfo* up) {
+                           const MacroblockInfo* up, bool& alike) {
+    const bool leftAlike = alike;
+    alike = false;
     if (IntraB(mb)) return IntraStrengths(left, up);
-    const bool alike = SameMotionB(mb, 0, 1) && SameMotionB(mb, 0, 2) && SameMotionB(mb, 0, 3);
+    alike = SameMotionB(mb, 0, 1) && SameMotionB(mb, 0, 2) && SameMotionB(mb, 0, 3);
     uint64_t bs = 0;
-    if (left != nullptr) bs |= OuterB(kLeftSlot, *left, 1, 3, mb, alike, 0, 2);
-    if (up != nullptr) bs |= OuterB(kTopSlot, *up, 2, 3, mb, alike, 0, 1);
+    if (left != nullptr) bs |= OuterB(kLeftSlot, *left, leftAlike, 1, 3, mb, alike, 0, 2);
+    if (up != nullptr) bs |= OuterB(kTopSlot, *up, false, 2, 3, mb, alike, 0, 1);
     if (alike) return bs;
     return bs | Halves(kInnerVSlot, DifferB(mb, 0, mb, 1), DifferB(mb, 2, mb, 3)) |
            Halves(kInnerHSlot, DifferB(mb, 0, mb, 2), DifferB(mb, 1, mb, 3));
 }
 
 // The strengths of a macroblock's edges; `left` and `up` are null when that
-// edge is not filtered.
+// edge is not filtered. `alike`: as StrengthsB.
 template <PictureType kType>
 inline uint64_t EdgeStrengths(const MacroblockInfo& mb, const MacroblockInfo* left,
-                              const MacroblockInfo* up) {
+                              const MacroblockInfo* up, bool& alike) {
     if constexpr (kType == PictureType::I) {
         return IntraStrengths(left, up);
     } else if constexpr (kType == PictureType::P) {
         return StrengthsP(mb, left, up);
     } else {
-        return StrengthsB(mb, left, up);
+        return StrengthsB(mb, left, up, alike);
     }
 }
 
@@ -254,11 +267,12 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
     for (uint32_t mbY = firstRow; mbY < endRow; ++mbY) {
         const MacroblockInfo* row = frame.macroblocks + mbY * mbWidth;
         const MacroblockInfo* rowAbove = mbY > 0 ? row - mbWidth : nullptr;
-        uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * lumaPitch + 16 * xBegin;
-        const ptrdiff_t chromaOffset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch + 8 * xBegin;
+        uint8_t* y = frame.lumaPlane + 16 * static_cast<ptrdiff_t>(mbY) * lumaPitch;
+        const ptrdiff_t chromaOffset = 8 * static_cast<ptrdiff_t>(mbY) * chromaPitch;
         uint8_t* cb = frame.cbPlane + chromaOffset;
         uint8_t* cr = frame.crPlane + chromaOffset;
-        for (uint32_t mbX = xBegin; mbX < xEnd; ++mbX, y += 16, cb += 8, cr += 8) {
+        bool alike = false;  // the previous macroblock's, for EdgeStrengths
+        for (uint32_t mbX = xBegin; mbX < xEnd; ++mbX) {
             const MacroblockInfo& mb = row[mbX];
             // A macroblock of another (earlier) slice is treated like one outside the picture.
             const MacroblockInfo* left =
@@ -268,14 +282,18 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
             // Records hold QPs of 0..63 (the macroblock layers keep them there).
             const int qp = mb.qp;
             thresholds.Update(left != nullptr ? left->qp : qp, up != nullptr ? up->qp : qp, qp);
-            if (thresholds.openEdges == 0) continue;
+            if (thresholds.openEdges == 0) {
+                alike = false;
+                continue;
+            }
             // Common in P and B pictures: nothing to filter, no kernel to call.
-            const uint64_t edges = EdgeStrengths<kType>(mb, left, up) & thresholds.openEdges;
+            const uint64_t edges = EdgeStrengths<kType>(mb, left, up, alike) & thresholds.openEdges;
             if (edges == 0) continue;
             MacroblockEdgeStrengths bs;
             std::memcpy(&bs, &edges, sizeof bs);
-            kernels.FilterLumaMacroblock(y, lumaPitch, bs, thresholds.luma);
-            kernels.FilterChromaMacroblock(cb, cr, chromaPitch, bs, thresholds.chroma);
+            kernels.FilterLumaMacroblock(y + 16 * mbX, lumaPitch, bs, thresholds.luma);
+            kernels.FilterChromaMacroblock(cb + 8 * mbX, cr + 8 * mbX, chromaPitch, bs,
+                                           thresholds.chroma);
         }
     }
 }
