@@ -39,6 +39,12 @@ inline bool FarApart(const MotionVector& a, const MotionVector& b) {
     return (dx > 6) | (dy > 6);
 }
 
+inline uint64_t VectorBits(const MotionVector& v) {
+    uint64_t bits;
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
+
 // The P rule for two inter macroblocks: 1 when entries ep of p and eq of q
 // differ in reference or by 4 quarter samples in a vector, else 0.
 inline uint32_t DifferP(const MacroblockInfo& p, int ep, const MacroblockInfo& q, int eq) {
@@ -63,6 +69,10 @@ inline uint32_t DifferB(const MacroblockInfo& p, int kp, const MacroblockInfo& q
     const int dq = q.blockPredDir[kq];
     const bool forward = dp != kDirBackward;
     const bool backward = dp != kDirForward;
+    if (dp == dq && VectorBits(p.mv[kp]) == VectorBits(q.mv[kq]) &&
+        VectorBits(p.mvBackward[kp]) == VectorBits(q.mvBackward[kq])) {
+        return 0;
+    }
     if (forward != (dq != kDirBackward) || backward != (dq != kDirForward)) return 1;
     return static_cast<uint32_t>((forward & FarApart(p.mv[kp], q.mv[kq])) |
                                  (backward & FarApart(p.mvBackward[kp], q.mvBackward[kq])));
@@ -152,12 +162,6 @@ inline uint64_t StrengthsP(const MacroblockInfo& mb, const MacroblockInfo* left,
         default:
             return bs;
     }
-}
-
-inline uint64_t VectorBits(const MotionVector& v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
 }
 
 // Blocks a and b of a B macroblock move alike.
