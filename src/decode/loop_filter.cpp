@@ -224,10 +224,10 @@ class EdgeThresholdCache {
     // QPs of 0..63. Edges outside the picture or the slice may pass any of
     // them: their strengths are 0.
     void Update(int leftQp, int upQp, int qp) {
-        if (qp == qp_ && leftQp == leftQp_ && upQp == upQp_) return;
-        qp_ = qp;
-        leftQp_ = leftQp;
-        upQp_ = upQp;
+        // One word for the three QPs: the test runs for every macroblock.
+        const uint32_t key = static_cast<uint32_t>(qp | leftQp << 8 | upQp << 16);
+        if (key == key_) return;
+        key_ = key;
         luma = {Of((leftQp + qp + 1) >> 1), Of((upQp + qp + 1) >> 1), Of(qp)};
         const int chromaQp = ChromaQp(qp);
         chroma = {Of((ChromaQp(leftQp) + chromaQp + 1) >> 1),
@@ -256,7 +256,7 @@ class EdgeThresholdCache {
     }
 
     int32_t alphaOffset_, betaOffset_;
-    int qp_ = -1, leftQp_ = -1, upQp_ = -1;
+    uint32_t key_ = ~uint32_t{0};
 };
 
 // Filters macroblocks xBegin .. xEnd - 1 of rows firstRow .. endRow - 1.
@@ -276,13 +276,16 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
         uint8_t* cb = frame.cbPlane + chromaOffset;
         uint8_t* cr = frame.crPlane + chromaOffset;
         bool alike = false;  // the previous macroblock's, for EdgeStrengths
-        for (uint32_t mbX = xBegin; mbX < xEnd; ++mbX) {
-            const MacroblockInfo& mb = row[mbX];
+        const MacroblockInfo* const rowEnd = row + xEnd;
+        for (const MacroblockInfo* mbp = row + xBegin; mbp != rowEnd; ++mbp) {
+            const MacroblockInfo& mb = *mbp;
             // A macroblock of another (earlier) slice is treated like one outside the picture.
             const MacroblockInfo* left =
-                mbX > 0 && row[mbX - 1].sliceNumber == mb.sliceNumber ? &row[mbX - 1] : nullptr;
+                mbp != row && mbp[-1].sliceNumber == mb.sliceNumber ? mbp - 1 : nullptr;
             const MacroblockInfo* up =
-                mbY > 0 && rowAbove[mbX].sliceNumber == mb.sliceNumber ? &rowAbove[mbX] : nullptr;
+                rowAbove != nullptr && rowAbove[mbp - row].sliceNumber == mb.sliceNumber
+                    ? &rowAbove[mbp - row]
+                    : nullptr;
             // Records hold QPs of 0..63 (the macroblock layers keep them there).
             const int qp = mb.qp;
             thresholds.Update(left != nullptr ? left->qp : qp, up != nullptr ? up->qp : qp, qp);
@@ -295,6 +298,7 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
             if (edges == 0) continue;
             MacroblockEdgeStrengths bs;
             std::memcpy(&bs, &edges, sizeof bs);
+            const ptrdiff_t mbX = mbp - row;
             kernels.FilterLumaMacroblock(y + 16 * mbX, lumaPitch, bs, thresholds.luma);
             kernels.FilterChromaMacroblock(cb + 8 * mbX, cr + 8 * mbX, chromaPitch, bs,
                                            thresholds.chroma);
