@@ -69,11 +69,12 @@ inline uint32_t DifferB(const MacroblockInfo& p, int kp, const MacroblockInfo& q
     const int dq = q.blockPredDir[kq];
     const bool forward = dp != kDirBackward;
     const bool backward = dp != kDirForward;
-    if (dp == dq && VectorBits(p.mv[kp]) == VectorBits(q.mv[kq]) &&
-        VectorBits(p.mvBackward[kp]) == VectorBits(q.mvBackward[kq])) {
+    if (dp != dq) {
+        if (forward != (dq != kDirBackward) || backward != (dq != kDirForward)) return 1;
+    } else if (VectorBits(p.mv[kp]) == VectorBits(q.mv[kq]) &&
+               VectorBits(p.mvBackward[kp]) == VectorBits(q.mvBackward[kq])) {
         return 0;
     }
-    if (forward != (dq != kDirBackward) || backward != (dq != kDirForward)) return 1;
     return static_cast<uint32_t>((forward & FarApart(p.mv[kp], q.mv[kq])) |
                                  (backward & FarApart(p.mvBackward[kp], q.mvBackward[kq])));
 }
