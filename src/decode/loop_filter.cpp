@@ -278,15 +278,15 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
         uint8_t* cr = frame.crPlane + chromaOffset;
         bool alike = false;  // the previous macroblock's, for EdgeStrengths
         const MacroblockInfo* const rowEnd = row + xEnd;
+        const ptrdiff_t stride = mbWidth;
         for (const MacroblockInfo* mbp = row + xBegin; mbp != rowEnd; ++mbp) {
             const MacroblockInfo& mb = *mbp;
             // A macroblock of another (earlier) slice is treated like one outside the picture.
             const MacroblockInfo* left =
                 mbp != row && mbp[-1].sliceNumber == mb.sliceNumber ? mbp - 1 : nullptr;
             const MacroblockInfo* up =
-                rowAbove != nullptr && rowAbove[mbp - row].sliceNumber == mb.sliceNumber
-                    ? &rowAbove[mbp - row]
-                    : nullptr;
+                rowAbove != nullptr && mbp[-stride].sliceNumber == mb.sliceNumber ? mbp - stride
+                                                                                  : nullptr;
             // Records hold QPs of 0..63 (the macroblock layers keep them there).
             const int qp = mb.qp;
             thresholds.Update(left != nullptr ? left->qp : qp, up != nullptr ? up->qp : qp, qp);
