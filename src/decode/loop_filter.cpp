@@ -173,7 +173,7 @@ inline bool SameMotionB(const MacroblockInfo& m, int a, int b) {
 
 // The edge between inter macroblock q and its neighbour p, as OuterP; when
 // both sides move alike along the edge, its halves are one comparison.
-// `pAlike` may be false whatever p's blocks are.
+// `pAlike`: p's four blocks are known to move alike.
 inline uint64_t OuterB(EdgeSlot slot, const MacroblockInfo& p, bool pAlike, int kp0, int kp1,
                        const MacroblockInfo& q, bool qAlike, int kq0, int kq1) {
     if (IntraB(p)) return Both(slot, 2);
