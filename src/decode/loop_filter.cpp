@@ -133,8 +133,8 @@ inline bool WholeP(const MacroblockInfo& m) {
 inline uint64_t OuterP(EdgeSlot slot, const MacroblockInfo& p, int kp0, int kp1,
                        const MacroblockInfo& q, bool qWhole, const uint8_t* qParts, int kq0,
                        int kq1) {
-    if (p.mbType == kIntraMbType) return Both(slot, 2);
     if (qWhole && WholeP(p)) return Both(slot, DifferP(p, 0, q, 0));
+    if (p.mbType == kIntraMbType) return Both(slot, 2);
     const uint8_t* pParts = PartitionsOf(p);
     const int ep0 = pParts[kp0], ep1 = pParts[kp1], eq0 = qParts[kq0], eq1 = qParts[kq1];
     const uint32_t first = DifferP(p, ep0, q, eq0);
