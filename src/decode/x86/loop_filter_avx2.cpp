@@ -178,8 +178,8 @@ inline void Store4(uint8_t* p, __m128i v) {
 // Both vertical edges. Each row's bytes x - 4 .. x + 3 go to the low lane and
 // x + 4 .. x + 11 to the high lane; the lanes are transposed as the SSE2
 // kernel transposes one edge, into one vector per column of both edges.
-void FilterVerticalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st,
-                         const LaneThresholds& t) {
+void FilterVerticalEdges(uint8_t* mb, ptrdiff_t pitch, uint32_t halves, const LaneThresholds& t) {
+    const LaneStrengths st = StrengthsOf(halves);
     auto row = [&](int r) {
         return _mm256_permute4x64_epi64(_mm256_castsi128_si256(Load16(mb + r * pitch - 4)), 0x50);
     };
@@ -210,24 +210,25 @@ void FilterVerticalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st,
     const __m256i e3 = _mm256_unpackhi_epi8(s.q0, s.q1);
     const __m256i rows[4] = {_mm256_unpacklo_epi16(e0, e2), _mm256_unpackhi_epi16(e0, e2),
                              _mm256_unpacklo_epi16(e1, e3), _mm256_unpackhi_epi16(e1, e3)};
-    for (int g = 0; g < 4; ++g) {
-        const __m128i outer = _mm256_castsi256_si128(rows[g]);
-        const __m128i inner = _mm256_extracti128_si256(rows[g], 1);
-        uint8_t* p = mb + 4 * g * pitch - 2;
-        Store4<0>(p, outer);
-        Store4<0>(p + 8, inner);
-        Store4<1>(p + pitch, outer);
-        Store4<1>(p + pitch + 8, inner);
-        Store4<2>(p + 2 * pitch, outer);
-        Store4<2>(p + 2 * pitch + 8, inner);
-        Store4<3>(p + 3 * pitch, outer);
-        Store4<3>(p + 3 * pitch + 8, inner);
-    }
+    // An edge with strengths 0 kept its samples: only filtered ones are stored.
+    auto store = [&](int lane, uint8_t* at) {
+        for (int g = 0; g < 4; ++g) {
+            const __m128i v =
+                lane == 0 ? _mm256_castsi256_si128(rows[g]) : _mm256_extracti128_si256(rows[g], 1);
+            uint8_t* p = at + 4 * g * pitch;
+            Store4<0>(p, v);
+            Store4<1>(p + pitch, v);
+            Store4<2>(p + 2 * pitch, v);
+            Store4<3>(p + 3 * pitch, v);
+        }
+    };
+    if (halves & 0xFFFF) store(0, mb - 2);
+    if (halves >> 16) store(1, mb + 6);
 }
 
 // Both horizontal edges: rows around y = 0 in the low lane, around y = 8 in the high one.
-void FilterHorizontalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st,
-                           const LaneThresholds& t) {
+void FilterHorizontalEdges(uint8_t* mb, ptrdiff_t pitch, uint32_t halves, const LaneThresholds& t) {
+    const LaneStrengths st = StrengthsOf(halves);
     auto rows = [&](int i) {
         return _mm256_inserti128_si256(_mm256_castsi128_si256(Load16(mb + i * pitch)),
                                        Load16(mb + (i + 8) * pitch), 1);
@@ -235,19 +236,22 @@ void FilterHorizontalEdges(uint8_t* mb, ptrdiff_t pitch, const LaneStrengths& st
     Across s = {rows(-3), rows(-2), rows(-1), rows(0), rows(1), rows(2)};
     FilterAcross(s, st, t);
     const __m256i out[4] = {s.p1, s.p0, s.q0, s.q1};
-    for (int i = 0; i < 4; ++i) {
-        Store16(mb + (i - 2) * pitch, _mm256_castsi256_si128(out[i]));
-        Store16(mb + (i + 6) * pitch, _mm256_extracti128_si256(out[i], 1));
+    if (halves & 0xFFFF) {
+        for (int i = 0; i < 4; ++i) Store16(mb + (i - 2) * pitch, _mm256_castsi256_si128(out[i]));
+    }
+    if (halves >> 16) {
+        for (int i = 0; i < 4; ++i)
+            Store16(mb + (i + 6) * pitch, _mm256_extracti128_si256(out[i], 1));
     }
 }
 
 void FilterLumaMacroblockAvx2(uint8_t* mb, ptrdiff_t pitch, MacroblockEdgeStrengths bs,
                               const MacroblockEdgeThresholds& t) {
     if (const uint32_t v = Halves(bs.left, bs.innerV)) {
-        FilterVerticalEdges(mb, pitch, StrengthsOf(v), ThresholdsOf(t.left, t.inner));
+        FilterVerticalEdges(mb, pitch, v, ThresholdsOf(t.left, t.inner));
     }
     if (const uint32_t h = Halves(bs.top, bs.innerH)) {
-        FilterHorizontalEdges(mb, pitch, StrengthsOf(h), ThresholdsOf(t.top, t.inner));
+        FilterHorizontalEdges(mb, pitch, h, ThresholdsOf(t.top, t.inner));
     }
 }
 
