@@ -75,8 +75,10 @@ inline uint32_t DifferB(const MacroblockInfo& p, int kp, const MacroblockInfo& q
                VectorBits(p.mvBackward[kp]) == VectorBits(q.mvBackward[kq])) {
         return 0;
     }
-    return static_cast<uint32_t>((forward & FarApart(p.mv[kp], q.mv[kq])) |
-                                 (backward & FarApart(p.mvBackward[kp], q.mvBackward[kq])));
+    const auto farForward = static_cast<uint32_t>(FarApart(p.mv[kp], q.mv[kq]));
+    const auto farBackward = static_cast<uint32_t>(FarApart(p.mvBackward[kp], q.mvBackward[kq]));
+    return (static_cast<uint32_t>(forward) & farForward) |
+           (static_cast<uint32_t>(backward) & farBackward);
 }
 
 inline bool IntraB(const MacroblockInfo& m) {
