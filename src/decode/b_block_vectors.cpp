@@ -57,18 +57,21 @@ DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const 
              DirectComponent(colocated.y, d.backward, scale, true)}};
 }
 
-Colocated ColocatedBlocks(const MacroblockInfo& mb) {
-    Colocated col{};
-    if (mb.mbType < kPSkip || mb.mbType >= kIntraMbType) {
-        col.intra = true;
-        return col;
-    }
+void DirectBlockVectors(const MacroblockInfo& colocated, uint32_t blocks, const BDistances& d,
+                        MacroblockInfo& mb) {
+    const uint8_t* partitionOf = kPPartitionOfBlock[colocated.mbType];
+    DirectPair pairs[4];
+    uint32_t derived = 0;  // partitions whose pair is in `pairs`
     for (int b = 0; b < 4; ++b) {
-        const int e = kPPartitionOfBlock[mb.mbType][b];
-        col.mv[b] = mb.mv[e];
-        col.refIdx[b] = mb.refIdx[e];
+        if (!((blocks >> b) & 1)) continue;
+        const int e = partitionOf[b];
+        if (!((derived >> e) & 1)) {
+            pairs[e] = DirectVectors(colocated.mv[e], colocated.refIdx[e], d);
+            derived |= 1u << e;
+        }
+        mb.mv[b] = pairs[e].forward;
+        mb.mvBackward[b] = pairs[e].backward;
     }
-    return col;
 }
 
 }  // namespace avs

@@ -33,14 +33,17 @@ struct DirectPair {
 };
 DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const BDistances& d);
 
-// The backward reference's macroblock at the current position, per 8x8
-// block. It is intra (no vectors) when it was intra, or when the backward
-// reference is of another size.
-struct Colocated {
-    bool intra;
-    MotionVector mv[4];
-    int32_t refIdx[4];
-};
-Colocated ColocatedBlocks(const MacroblockInfo& mb);
+// Whether the backward reference's macroblock at the current position lends
+// its vectors to direct blocks: not when it is intra (they are predicted
+// like a 16x16 partition instead).
+inline bool LendsDirectVectors(const MacroblockInfo& colocated) {
+    return colocated.mbType >= kPSkip && colocated.mbType < kIntraMbType;
+}
+
+// The vectors of the direct blocks in `blocks` (bit mask) from the co-located
+// macroblock, which lends them. Blocks of one co-located partition share
+// their vectors, so each partition's pair is derived once.
+void DirectBlockVectors(const MacroblockInfo& colocated, uint32_t blocks, const BDistances& d,
+                        MacroblockInfo& mb);
 
 }  // namespace avs

@@ -1,6 +1,8 @@
 // B pictures: every 8x8 block predicts from the forward reference (the older
 // of the two newest references), the backward reference (the newest), or the
 // rounded average of both (symmetric and direct blocks).
+#include <cstring>
+
 #include "decode/b_block_vectors.h"
 #include "decode/inter_picture.h"
 #include "decode/intra_macroblock.h"
@@ -135,56 +137,40 @@ void ReadBInterSyntax(BitReader& br, const PictureHeader& picture, uint32_t type
     }
 }
 
-// The direct vectors of a macroblock's blocks: the blocks of one co-located
-// partition share their vector, so each pair is derived once.
-class DirectPairs {
-  public:
-    const DirectPair& Of(const Colocated& col, int b, const BDistances& d) {
-        const bool farReference = col.refIdx[b] != 0;  // any non-zero index
-        if (!valid_ || col.mv[b] != colocated_ || farReference != farReference_) {
-            valid_ = true;
-            colocated_ = col.mv[b];
-            farReference_ = farReference;
-            pair_ = DirectVectors(col.mv[b], col.refIdx[b], d);
-        }
-        return pair_;
-    }
+// The backward reference's macroblock at (mbx, mby) when it lends its vectors
+// to direct blocks, else null (intra, or the backward reference has another
+// size).
+const MacroblockInfo* LendingColocated(const BPicture& pic, int mbx, int mby) {
+    if (!pic.colocatedUsable) return nullptr;
+    const uint32_t n = static_cast<uint32_t>(mby) * pic.frame.mbWidth + static_cast<uint32_t>(mbx);
+    const MacroblockInfo& colocated = pic.backward.macroblocks[n];
+    return LendsDirectVectors(colocated) ? &colocated : nullptr;
+}
 
-  private:
-    bool valid_ = false;
-    MotionVector colocated_{};
-    bool farReference_ = false;
-    DirectPair pair_{};
-};
-
-// Derives the vectors of every block: partition by partition, each from its
-// neighbours (including the blocks derived before it), the coded difference
-// or the co-located block.
+// Derives the vectors of every block: the direct blocks whose co-located
+// macroblock lends its vectors first, then partition by partition, each from
+// its neighbours (including the blocks derived before it) and the coded
+// difference. Neighbours inside the macroblock are always earlier blocks, so
+// deriving those direct blocks first changes no prediction.
 void DeriveBVectors(BPicture& pic, int mbx, int mby, const BlockDifferences& mvd,
                     MacroblockInfo& mb) {
-    const int shape = mb.partitionShape;
-    Colocated col{};
-    col.intra = true;
+    uint32_t directBlocks = 0;
     for (int b = 0; b < 4; ++b) {
-        if (mb.blockPredDir[b] == kDirDirect) {
-            if (pic.colocatedUsable) {
-                const uint32_t n =
-                    static_cast<uint32_t>(mby) * pic.frame.mbWidth + static_cast<uint32_t>(mbx);
-                col = ColocatedBlocks(pic.backward.macroblocks[n]);
-            }
-            break;
-        }
+        if (mb.blockPredDir[b] == kDirDirect) directBlocks |= 1u << b;
     }
-    DirectPairs directPairs;
+    const MacroblockInfo* colocated = directBlocks ? LendingColocated(pic, mbx, mby) : nullptr;
+    if (colocated) DirectBlockVectors(*colocated, directBlocks, pic.distances, mb);
+    const int shape = mb.partitionShape;
     for (int p = 0; p < PartitionCount(shape); ++p) {
         const int corner = kPartitionCorner[shape][p];
+        const int32_t dir = mb.blockPredDir[corner];
+        const bool direct = dir == kDirDirect;
+        if (direct && colocated) continue;
         const int bx = corner & 1;
         const int by = corner >> 1;
-        const int32_t dir = mb.blockPredDir[corner];
         // Only what the derivation below uses is predicted.
-        const bool direct = dir == kDirDirect;
-        const bool needForward = direct ? col.intra : dir != kDirBackward;
-        const bool needBackward = direct ? col.intra : dir == kDirBackward;
+        const bool needForward = direct || dir != kDirBackward;
+        const bool needBackward = direct || dir == kDirBackward;
         const MotionVector pF = needForward
                                     ? PredictBVector(pic.predictor, mbx, mby, bx, by, kForward)
                                     : MotionVector{0, 0};
@@ -206,15 +192,9 @@ void DeriveBVectors(BPicture& pic, int mbx, int mby, const BlockDifferences& mvd
                     mb.mv[b] = AddDifference(pF, dx, dy);
                     mb.mvBackward[b] = SymmetricBackward(mb.mv[b], pic.distances);
                     break;
-                default:
-                    if (col.intra) {
-                        mb.mv[b] = pF;
-                        mb.mvBackward[b] = pB;
-                    } else {
-                        const DirectPair& pair = directPairs.Of(col, b, pic.distances);
-                        mb.mv[b] = pair.forward;
-                        mb.mvBackward[b] = pair.backward;
-                    }
+                default:  // direct, predicted like a 16x16 partition
+                    mb.mv[b] = pF;
+                    mb.mvBackward[b] = pB;
                     break;
             }
         }
@@ -265,6 +245,22 @@ void CompensateBSource(const BPicture& pic, int mbx, int mby, int b, const Block
     MotionCompensateChroma(chroma, pic.frame, ref, residual, mbx, mby, chromaIndex, mv);
 }
 
+// Whether the four blocks have one direction and the same vectors, as most
+// skipped and direct macroblocks do: then they share their source. Compared
+// as raw bits, which is cheaper than comparing the folded sources.
+bool SameBlocks(const MacroblockInfo& mb) {
+    uint32_t dirs;
+    std::memcpy(&dirs, mb.blockPredDir, sizeof dirs);
+    uint64_t f[4];
+    uint64_t k[4];
+    static_assert(sizeof f == sizeof mb.mv && sizeof k == sizeof mb.mvBackward);
+    std::memcpy(f, mb.mv, sizeof f);
+    std::memcpy(k, mb.mvBackward, sizeof k);
+    return dirs == (dirs & 0xFFu) * 0x01010101u &&
+           ((f[0] ^ f[1]) | (f[0] ^ f[2]) | (f[0] ^ f[3]) | (k[0] ^ k[1]) | (k[0] ^ k[2]) |
+            (k[0] ^ k[3])) == 0;
+}
+
 // Forms every block from its reference(s) with the folded vectors, plus the
 // residual. When all four blocks share their source (most skipped and direct
 // macroblocks) the macroblock is predicted whole, else block by block.
@@ -273,6 +269,11 @@ void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockIn
     const int width = static_cast<int>(pic.frame.width);
     const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
+    if (SameBlocks(mb)) {
+        CompensateBSource(pic, mbx, mby, kWholeMacroblock, SourceOf(mb, 0, mbx, mby, width, height),
+                          cbp & 15 ? residual.luma[0] : nullptr, residual);
+        return;
+    }
     BlockSource sources[4];
     bool shared = true;
     for (int b = 0; b < 4; ++b) {
