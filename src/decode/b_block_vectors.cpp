@@ -20,12 +20,16 @@ int32_t SymmetricComponent(int32_t f, int32_t forward, int32_t backward) {
     return Wrap(-((int64_t{f} * (256 / forward) * backward + 128) >> 8));
 }
 
-// ((c * dist + 1) * scale - 1) >> 14 on the magnitude; the sign follows c,
-// negated for the backward vector.
+// ((|c| * dist + 1) * scale - 1) >> 14; the sign follows c, negated for the
+// backward vector. The signs of co-located vectors follow no pattern, so
+// both are applied with masks rather than branches. Nothing overflows:
+// |c| <= 2^31, dist < 2^10 and scale <= 2^14.
 int32_t DirectComponent(int32_t c, int32_t dist, int32_t scale, bool negate) {
-    const int64_t magnitude = c >= 0 ? int64_t{c} * dist + 1 : 1 - int64_t{c} * dist;
+    const int64_t sign = c < 0 ? -1 : 0;
+    const int64_t magnitude = ((int64_t{c} ^ sign) - sign) * dist + 1;
     const int64_t v = (magnitude * scale - 1) >> 14;
-    return Wrap((c >= 0) != negate ? v : -v);
+    const int64_t flip = negate ? ~sign : sign;  // -1 negates v
+    return Wrap((v ^ flip) - flip);
 }
 
 }  // namespace
