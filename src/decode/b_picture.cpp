@@ -261,19 +261,15 @@ bool SameBlocks(const MacroblockInfo& mb) {
             (k[0] ^ k[3])) == 0;
 }
 
-// Forms every block from its reference(s) with the folded vectors, plus the
-// residual. When all four blocks share their source (most skipped and direct
-// macroblocks) the macroblock is predicted whole, else block by block.
-void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
-                       const MacroblockResidual& residual) {
+// Forms every block of a macroblock whose blocks differ in direction or
+// vectors. When their folded sources still agree, the macroblock is
+// predicted whole, else block by block.
+[[gnu::noinline]] void CompensateMixedBBlocks(const BPicture& pic, int mbx, int mby,
+                                              const MacroblockInfo& mb,
+                                              const MacroblockResidual& residual) {
     const int width = static_cast<int>(pic.frame.width);
     const int height = static_cast<int>(16 * pic.frame.mbHeight);
     const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
-    if (SameBlocks(mb)) {
-        CompensateBSource(pic, mbx, mby, kWholeMacroblock, SourceOf(mb, 0, mbx, mby, width, height),
-                          cbp & 15 ? residual.luma[0] : nullptr, residual);
-        return;
-    }
     BlockSource sources[4];
     bool shared = true;
     for (int b = 0; b < 4; ++b) {
@@ -292,6 +288,21 @@ void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockIn
         CompensateBSource(pic, mbx, mby, b, sources[b], (cbp >> b) & 1 ? residual.luma[b] : nullptr,
                           residual);
     }
+}
+
+// Forms every block from its reference(s) with the folded vectors, plus the
+// residual. Most skipped and direct macroblocks have one source for all four
+// blocks and are predicted whole.
+void CompensateBBlocks(const BPicture& pic, int mbx, int mby, const MacroblockInfo& mb,
+                       const MacroblockResidual& residual) {
+    if (!SameBlocks(mb)) {
+        CompensateMixedBBlocks(pic, mbx, mby, mb, residual);
+        return;
+    }
+    const int width = static_cast<int>(pic.frame.width);
+    const int height = static_cast<int>(16 * pic.frame.mbHeight);
+    CompensateBSource(pic, mbx, mby, kWholeMacroblock, SourceOf(mb, 0, mbx, mby, width, height),
+                      mb.cbp & 15 ? residual.luma[0] : nullptr, residual);
 }
 
 // One B picture: what its macroblocks are parsed and reconstructed with.
