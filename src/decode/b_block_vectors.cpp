@@ -32,6 +32,18 @@ int32_t DirectComponent(int32_t c, int32_t dist, int32_t scale, bool negate) {
     return Wrap((v ^ flip) - flip);
 }
 
+// DirectVectors, inlined where most skipped macroblocks take it.
+[[gnu::always_inline]] inline DirectPair ScaleColocated(MotionVector colocated,
+                                                        int32_t colocatedRefIdx,
+                                                        const BDistances& d) {
+    // Any non-zero reference index selects the co-located picture's reference 1.
+    const int32_t scale = d.directScale[colocatedRefIdx != 0 ? 1 : 0];
+    return {{DirectComponent(colocated.x, d.forward, scale, false),
+             DirectComponent(colocated.y, d.forward, scale, false)},
+            {DirectComponent(colocated.x, d.backward, scale, true),
+             DirectComponent(colocated.y, d.backward, scale, true)}};
+}
+
 }  // namespace
 
 BDistances ComputeBDistances(uint32_t current, const DecodedFrame& forward,
@@ -53,17 +65,20 @@ MotionVector SymmetricBackward(MotionVector forward, const BDistances& d) {
 }
 
 DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const BDistances& d) {
-    // Any non-zero reference index selects the co-located picture's reference 1.
-    const int32_t scale = d.directScale[colocatedRefIdx != 0 ? 1 : 0];
-    return {{DirectComponent(colocated.x, d.forward, scale, false),
-             DirectComponent(colocated.y, d.forward, scale, false)},
-            {DirectComponent(colocated.x, d.backward, scale, true),
-             DirectComponent(colocated.y, d.backward, scale, true)}};
+    return ScaleColocated(colocated, colocatedRefIdx, d);
 }
 
 void DirectBlockVectors(const MacroblockInfo& colocated, uint32_t blocks, const BDistances& d,
                         MacroblockInfo& mb) {
     const uint8_t* partitionOf = kPPartitionOfBlock[colocated.mbType];
+    if (blocks == 0xF && partitionOf[3] == 0) {  // one pair for all (most skipped macroblocks)
+        const DirectPair pair = ScaleColocated(colocated.mv[0], colocated.refIdx[0], d);
+        for (int b = 0; b < 4; ++b) {
+            mb.mv[b] = pair.forward;
+            mb.mvBackward[b] = pair.backward;
+        }
+        return;
+    }
     DirectPair pairs[4];
     uint32_t derived = 0;  // partitions whose pair is in `pairs`
     for (int b = 0; b < 4; ++b) {

@@ -147,19 +147,12 @@ const MacroblockInfo* LendingColocated(const BPicture& pic, int mbx, int mby) {
     return LendsDirectVectors(colocated) ? &colocated : nullptr;
 }
 
-// Derives the vectors of every block: the direct blocks whose co-located
-// macroblock lends its vectors first, then partition by partition, each from
-// its neighbours (including the blocks derived before it) and the coded
-// difference. Neighbours inside the macroblock are always earlier blocks, so
-// deriving those direct blocks first changes no prediction.
-void DeriveBVectors(BPicture& pic, int mbx, int mby, const BlockDifferences& mvd,
-                    MacroblockInfo& mb) {
-    uint32_t directBlocks = 0;
-    for (int b = 0; b < 4; ++b) {
-        if (mb.blockPredDir[b] == kDirDirect) directBlocks |= 1u << b;
-    }
-    const MacroblockInfo* colocated = directBlocks ? LendingColocated(pic, mbx, mby) : nullptr;
-    if (colocated) DirectBlockVectors(*colocated, directBlocks, pic.distances, mb);
+// Derives the vectors of the partitions that are predicted from their
+// neighbours (including the blocks derived before them): coded ones, and
+// direct ones unless `colocated` lends its vectors.
+[[gnu::noinline]] void PredictBPartitions(const BPicture& pic, int mbx, int mby,
+                                          const BlockDifferences& mvd,
+                                          const MacroblockInfo* colocated, MacroblockInfo& mb) {
     const int shape = mb.partitionShape;
     for (int p = 0; p < PartitionCount(shape); ++p) {
         const int corner = kPartitionCorner[shape][p];
@@ -199,6 +192,25 @@ void DeriveBVectors(BPicture& pic, int mbx, int mby, const BlockDifferences& mvd
             }
         }
     }
+}
+
+// Derives the vectors of every block: the direct blocks whose co-located
+// macroblock lends its vectors first (all blocks of most skipped
+// macroblocks), then the other partitions. Neighbours inside the macroblock
+// are always earlier blocks, so deriving those direct blocks first changes no
+// prediction.
+void DeriveBVectors(const BPicture& pic, int mbx, int mby, const BlockDifferences& mvd,
+                    MacroblockInfo& mb) {
+    uint32_t directBlocks = 0;
+    for (int b = 0; b < 4; ++b) {
+        if (mb.blockPredDir[b] == kDirDirect) directBlocks |= 1u << b;
+    }
+    const MacroblockInfo* colocated = directBlocks ? LendingColocated(pic, mbx, mby) : nullptr;
+    if (colocated) {
+        DirectBlockVectors(*colocated, directBlocks, pic.distances, mb);
+        if (directBlocks == 0xF) return;
+    }
+    PredictBPartitions(pic, mbx, mby, mvd, colocated, mb);
 }
 
 // What one 8x8 block predicts from: the forward reference, the backward
