@@ -199,12 +199,9 @@ const MacroblockInfo* LendingColocated(const BPicture& pic, int mbx, int mby) {
 // macroblocks), then the other partitions. Neighbours inside the macroblock
 // are always earlier blocks, so deriving those direct blocks first changes no
 // prediction.
+// `directBlocks` (bit mask) are the blocks whose direction is direct.
 void DeriveBVectors(const BPicture& pic, int mbx, int mby, const BlockDifferences& mvd,
-                    MacroblockInfo& mb) {
-    uint32_t directBlocks = 0;
-    for (int b = 0; b < 4; ++b) {
-        if (mb.blockPredDir[b] == kDirDirect) directBlocks |= 1u << b;
-    }
+                    uint32_t directBlocks, MacroblockInfo& mb) {
     const MacroblockInfo* colocated = directBlocks ? LendingColocated(pic, mbx, mby) : nullptr;
     if (colocated) {
         DirectBlockVectors(*colocated, directBlocks, pic.distances, mb);
@@ -346,6 +343,7 @@ class BLayer {
         }
         MarkInterBlocks(pic_.frame, mbX, mbY);
         BlockDifferences mvd;
+        uint32_t directBlocks = 0xF;
         if (codedType == SkipRun::kSkipped) {
             mb.mbType = kBDirect16x16;
             for (int8_t& dir : mb.blockPredDir) dir = kDirDirect;
@@ -353,8 +351,12 @@ class BLayer {
             ReadBInterSyntax(br, picture, codedType, mb, mvd);
             mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
             ReadQpAndCoefficients(br, picture, state.slice, false, mb, residual);
+            directBlocks = 0;
+            for (int b = 0; b < 4; ++b) {
+                if (mb.blockPredDir[b] == kDirDirect) directBlocks |= 1u << b;
+            }
         }
-        DeriveBVectors(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mvd, mb);
+        DeriveBVectors(pic_, static_cast<int>(mbX), static_cast<int>(mbY), mvd, directBlocks, mb);
         return true;
     }
 
