@@ -235,9 +235,12 @@ BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int widt
 }
 
 // One block (index 0..3, its chroma 4x4) or the whole macroblock
-// (kWholeMacroblock, chroma 8x8) from its source.
-void CompensateBSource(const BPicture& pic, int mbx, int mby, int b, const BlockSource& s,
-                       const int16_t* lumaResidual, const MacroblockResidual& residual) {
+// (kWholeMacroblock, chroma 8x8) from its source. Inlined: the whole
+// macroblock's call, which most macroblocks take, then passes constants.
+[[gnu::always_inline]] inline void CompensateBSource(const BPicture& pic, int mbx, int mby, int b,
+                                                     const BlockSource& s,
+                                                     const int16_t* lumaResidual,
+                                                     const MacroblockResidual& residual) {
     const ChromaBlock chroma = b == kWholeMacroblock ? ChromaBlock::k8x8 : ChromaBlock::k4x4;
     const int chromaIndex = b == kWholeMacroblock ? 0 : b;
     if (s.kind == BlockSource::kBoth) {
@@ -258,16 +261,20 @@ void CompensateBSource(const BPicture& pic, int mbx, int mby, int b, const Block
 // skipped and direct macroblocks do: then they share their source. Compared
 // as raw bits, which is cheaper than comparing the folded sources.
 bool SameBlocks(const MacroblockInfo& mb) {
+    auto bits = [](const MotionVector& v) {
+        uint64_t b;
+        static_assert(sizeof b == sizeof v);
+        std::memcpy(&b, &v, sizeof b);
+        return b;
+    };
     uint32_t dirs;
     std::memcpy(&dirs, mb.blockPredDir, sizeof dirs);
-    uint64_t f[4];
-    uint64_t k[4];
-    static_assert(sizeof f == sizeof mb.mv && sizeof k == sizeof mb.mvBackward);
-    std::memcpy(f, mb.mv, sizeof f);
-    std::memcpy(k, mb.mvBackward, sizeof k);
+    const uint64_t f = bits(mb.mv[0]);
+    const uint64_t k = bits(mb.mvBackward[0]);
     return dirs == (dirs & 0xFFu) * 0x01010101u &&
-           ((f[0] ^ f[1]) | (f[0] ^ f[2]) | (f[0] ^ f[3]) | (k[0] ^ k[1]) | (k[0] ^ k[2]) |
-            (k[0] ^ k[3])) == 0;
+           ((bits(mb.mv[1]) ^ f) | (bits(mb.mv[2]) ^ f) | (bits(mb.mv[3]) ^ f) |
+            (bits(mb.mvBackward[1]) ^ k) | (bits(mb.mvBackward[2]) ^ k) |
+            (bits(mb.mvBackward[3]) ^ k)) == 0;
 }
 
 // Forms every block of a macroblock whose blocks differ in direction or
