@@ -267,11 +267,12 @@ bool SameBlocks(const MacroblockInfo& mb) {
         std::memcpy(&b, &v, sizeof b);
         return b;
     };
-    uint32_t dirs;
-    std::memcpy(&dirs, mb.blockPredDir, sizeof dirs);
+    // The directions are read byte by byte as they were written: one wider
+    // read of bytes stored just before would wait for the stores to retire.
+    const int8_t* dir = mb.blockPredDir;
     const uint64_t f = bits(mb.mv[0]);
     const uint64_t k = bits(mb.mvBackward[0]);
-    return dirs == (dirs & 0xFFu) * 0x01010101u &&
+    return ((dir[1] ^ dir[0]) | (dir[2] ^ dir[0]) | (dir[3] ^ dir[0])) == 0 &&
            ((bits(mb.mv[1]) ^ f) | (bits(mb.mv[2]) ^ f) | (bits(mb.mv[3]) ^ f) |
             (bits(mb.mvBackward[1]) ^ k) | (bits(mb.mvBackward[2]) ^ k) |
             (bits(mb.mvBackward[3]) ^ k)) == 0;
