@@ -194,12 +194,11 @@ const MacroblockInfo* LendingColocated(const BPicture& pic, int mbx, int mby) {
     }
 }
 
-// Derives the vectors of every block: the direct blocks whose co-located
-// macroblock lends its vectors first (all blocks of most skipped
-// macroblocks), then the other partitions. Neighbours inside the macroblock
-// are always earlier blocks, so deriving those direct blocks first changes no
-// prediction.
-// `directBlocks` (bit mask) are the blocks whose direction is direct.
+// Derives the vectors of every block, given the direct ones (`directBlocks`,
+// a bit mask): the direct blocks whose co-located macroblock lends its
+// vectors first (all blocks of most skipped macroblocks), then the other
+// partitions. Neighbours inside the macroblock are always earlier blocks, so
+// deriving those direct blocks first changes no prediction.
 void DeriveBVectors(const BPicture& pic, int mbx, int mby, const BlockDifferences& mvd,
                     uint32_t directBlocks, MacroblockInfo& mb) {
     const MacroblockInfo* colocated = directBlocks ? LendingColocated(pic, mbx, mby) : nullptr;
