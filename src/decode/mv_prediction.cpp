@@ -1,7 +1,5 @@
 #include "decode/mv_prediction.h"
 
-#include <algorithm>
-
 namespace avs {
 namespace {
 
@@ -106,11 +104,13 @@ PartitionRect PPartition(int32_t mbType, int partition) {
     }
 }
 
-Candidate PCandidate(const Around& around, int cx, int cy) {
+// Inlined: with a constant position the neighbour's lookup folds away.
+[[gnu::always_inline]] inline Candidate PCandidate(const Around& around, int cx, int cy) {
     const Neighbour n = NeighbourAt(around, cx, cy);
     if (n.mb == nullptr) return {false, false, kZero, 0};
-    if (!IsPInter(n.mb->mbType)) return {true, false, kZero, 0};
-    const int e = kPPartitionOfBlock[n.mb->mbType][n.block];
+    const int32_t type = n.mb->mbType;
+    if (!IsPInter(type)) return {true, false, kZero, 0};
+    const int e = kPPartitionOfBlock[type][n.block];
     return {true, true, n.mb->mv[e], n.mb->refIdx[e]};
 }
 
@@ -130,13 +130,17 @@ int64_t ScaleFactorP(int32_t dk, int32_t dr) {
     return dk == 0 ? 512 : int64_t{512 / dk} * dr;
 }
 
-MotionVector PredictP(const PVectorPredictor& pred, const Around& around, PartitionRect rect,
-                      int32_t r) {
-    const Candidate a = PCandidate(around, rect.bx - 1, rect.by);
-    const Candidate b = PCandidate(around, rect.bx, rect.by - 1);
-    Candidate c = PCandidate(around, rect.bx + rect.w, rect.by - 1);
-    if (!c.positioned) c = PCandidate(around, rect.bx - 1, rect.by - 1);
+// C, or D where C's position is unavailable.
+[[gnu::always_inline]] inline Candidate PCandidateC(const Around& around, PartitionRect rect) {
+    const Candidate c = PCandidate(around, rect.bx + rect.w, rect.by - 1);
+    return c.positioned ? c : PCandidate(around, rect.bx - 1, rect.by - 1);
+}
 
+// The prediction from the candidates A, B and C of `rect`.
+[[gnu::always_inline]] inline MotionVector PredictP(const PVectorPredictor& pred,
+                                                    const Candidate& a, const Candidate& b,
+                                                    const Candidate& c, PartitionRect rect,
+                                                    int32_t r) {
     if (CountAvailable(a, b, c) == 1) return OnlyAvailable(a, b, c);
     switch (PreferredOf(rect)) {
         case Preferred::kA:
@@ -201,24 +205,27 @@ void ScaleCandidateP(MotionVector& v, int32_t dk, int32_t dr) {
 MotionVector PredictPVector(const PVectorPredictor& pred, int mbx, int mby, int partition) {
     const Around around = AroundOf(pred.grid, mbx, mby);
     const MacroblockInfo& mb = *around.current;
-    return PredictP(pred, around, PPartition(mb.mbType, partition), mb.refIdx[partition & 3]);
+    const PartitionRect rect = PPartition(mb.mbType, partition);
+    return PredictP(pred, PCandidate(around, rect.bx - 1, rect.by),
+                    PCandidate(around, rect.bx, rect.by - 1), PCandidateC(around, rect), rect,
+                    mb.refIdx[partition & 3]);
 }
 
 MotionVector PredictPSkipVector(const PVectorPredictor& pred, int mbx, int mby) {
     if (mbx == 0 || mby == 0) return kZero;
     const Around around = AroundOf(pred.grid, mbx, mby);
-    // A neighbour that is present, not intra, refers to anything but
-    // reference 1 and stands still forces the zero vector; one of an earlier
-    // slice counts as outside the picture.
-    auto forcesZero = [&](int cx, int cy) {
-        const Neighbour n = NeighbourAt(around, cx, cy);
-        if (n.mb == nullptr) return true;
-        if (!IsPInter(n.mb->mbType)) return false;
-        const int e = kPPartitionOfBlock[n.mb->mbType][n.block];
-        return n.mb->refIdx[e] != 1 && n.mb->mv[e] == kZero;
+    // B or A, when present, not intra, referring to anything but reference 1
+    // and standing still, forces the zero vector; one of an earlier slice
+    // counts as outside the picture.
+    auto forcesZero = [](const Candidate& n) {
+        return !n.positioned || (n.available && n.refIdx != 1 && n.mv == kZero);
     };
-    if (forcesZero(0, -1) || forcesZero(-1, 0)) return kZero;
-    return PredictP(pred, around, {0, 0, 2, 2}, 0);
+    constexpr PartitionRect kWhole{0, 0, 2, 2};
+    const Candidate b = PCandidate(around, 0, -1);
+    if (forcesZero(b)) return kZero;
+    const Candidate a = PCandidate(around, -1, 0);
+    if (forcesZero(a)) return kZero;
+    return PredictP(pred, a, b, PCandidateC(around, kWhole), kWhole, 0);
 }
 
 // --- B --------------------------------------------------------------------------
@@ -261,22 +268,6 @@ MotionVector PredictBVector(const BVectorPredictor& pred, int mbx, int mby, int 
 }
 
 // --- Shared -----------------------------------------------------------------------
-
-MotionVector MedianChoice(MotionVector a, MotionVector b, MotionVector c) {
-    auto distance = [](MotionVector p, MotionVector q) {
-        const int64_t dx = int64_t{p.x} - q.x;
-        const int64_t dy = int64_t{p.y} - q.y;
-        return (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy);
-    };
-    const int64_t ab = distance(a, b);
-    const int64_t bc = distance(b, c);
-    const int64_t ca = distance(c, a);
-    const int64_t median = std::max(std::min(ab, bc), std::min(std::max(ab, bc), ca));
-    // Ties resolve in the order ab, bc.
-    if (median == ab) return c;
-    if (median == bc) return a;
-    return b;
-}
 
 int32_t FoldOutside(int32_t v, int pos, int size) {
     const int64_t base = 4 * int64_t{pos};

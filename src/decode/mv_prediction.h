@@ -13,6 +13,7 @@
 // meaningless) vectors; ClipMotionVector then bounds them.
 #pragma once
 
+#include <algorithm>
 #include <cstdint>
 
 #include "decode/macroblock.h"
@@ -83,8 +84,22 @@ MotionVector PredictBVector(const BVectorPredictor& pred, int mbx, int mby, int 
 void RoundCandidateB(int32_t& c, int32_t d);
 
 // The candidate at the median distance: C when dAB is the median, else A when
-// dBC is, else B.
-MotionVector MedianChoice(MotionVector a, MotionVector b, MotionVector c);
+// dBC is, else B. Inline: every P and B prediction ends here.
+inline MotionVector MedianChoice(MotionVector a, MotionVector b, MotionVector c) {
+    auto distance = [](MotionVector p, MotionVector q) {
+        const int64_t dx = int64_t{p.x} - q.x;
+        const int64_t dy = int64_t{p.y} - q.y;
+        return (dx < 0 ? -dx : dx) + (dy < 0 ? -dy : dy);
+    };
+    const int64_t ab = distance(a, b);
+    const int64_t bc = distance(b, c);
+    const int64_t ca = distance(c, a);
+    const int64_t median = std::max(std::min(ab, bc), std::min(std::max(ab, bc), ca));
+    // Ties resolve in the order ab, bc.
+    if (median == ab) return c;
+    if (median == bc) return a;
+    return b;
+}
 
 // Folds each component so that the macroblock at luma sample (x, y) reads at
 // most 32 samples outside a width x height picture, keeping the fraction: left
