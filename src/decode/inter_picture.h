@@ -6,6 +6,7 @@
 #include <cstdint>
 
 #include "bitstream/bit_reader.h"
+#include "decode/intra_prediction.h"
 #include "decode/loop_filter.h"
 #include "decode/macroblock.h"
 #include "decode/pictures.h"
@@ -46,7 +47,13 @@ class SkipRun {
 
 // Clears the record of a macroblock of a P or B picture and sets what every
 // macroblock has before its syntax: the slice's running QP and its slice.
-void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice);
+// Inline: it runs for every macroblock, and the stores merge.
+inline void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice) {
+    mb = MacroblockInfo{};
+    mb.qp = slice.qp;
+    mb.sliceNumber = slice.number;
+    for (int8_t& mode : mb.lumaPredMode) mode = kLumaDc;
+}
 
 // Records of the pictures in the queue are cold by the time a later picture
 // writes or reads them: they are fetched this many macroblocks ahead.

@@ -1,21 +1,12 @@
 #include "decode/residual.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "decode/coefficients.h"
 #include "decode/dequant_tables.h"
 #include "decode/kernel_table.h"
 
 namespace avs {
-
-void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp) {
-    for (int k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) std::memset(residual.luma[k], 0, sizeof residual.luma[k]);
-    }
-    if (cbp & 0x10) std::memset(residual.cb, 0, sizeof residual.cb);
-    if (cbp & 0x20) std::memset(residual.cr, 0, sizeof residual.cr);
-}
 
 void ReadResidualCoefficients(BitReader& br, uint32_t cbp, bool intra, const uint8_t* scan,
                               MacroblockResidual& residual) {
@@ -50,8 +41,7 @@ inline void TransformBlock(int16_t* block, bool dcOnly, int qp, DequantIdctFn tr
 
 }  // namespace
 
-void InverseTransformResidual(MacroblockResidual& residual, uint32_t cbp, int qp) {
-    if (cbp == 0) return;  // skipped and uncoded macroblocks: nothing noted either
+void TransformCodedResidual(MacroblockResidual& residual, uint32_t cbp, int qp) {
     const DequantIdctFn transform = gKernels.DequantIdct;
     const uint32_t dcOnly = residual.dcOnly & cbp;
     for (uint32_t k = 0; k < 4; ++k) {

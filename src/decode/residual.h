@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 #include "bitstream/bit_reader.h"
 #include "decode/macroblock.h"
@@ -11,8 +12,15 @@
 namespace avs {
 
 // Zeroes only the blocks whose cbp bit is set: after a macroblock that started
-// from all-zero blocks, this is all the next one needs.
-void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp);
+// from all-zero blocks, this is all the next one needs. Inline: most
+// macroblocks have few coded blocks or none.
+inline void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp) {
+    for (int k = 0; k < 4; ++k) {
+        if (cbp & (1u << k)) std::memset(residual.luma[k], 0, sizeof residual.luma[k]);
+    }
+    if (cbp & 0x10) std::memset(residual.cb, 0, sizeof residual.cb);
+    if (cbp & 0x20) std::memset(residual.cr, 0, sizeof residual.cr);
+}
 
 // Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3
 // with the intra or inter tables, then Cb and Cr; notes the blocks that hold
@@ -27,6 +35,12 @@ void ReadQpAndCoefficients(BitReader& br, const PictureHeader& picture, SliceSta
 // Dequantises and transforms the coded blocks: luma with the macroblock's QP,
 // Cb and Cr with its chroma QP. Uncoded blocks are zero and stay zero. Blocks noted as DC-only
 // are filled with their one value instead of being transformed.
-void InverseTransformResidual(MacroblockResidual& residual, uint32_t cbp, int qp);
+void TransformCodedResidual(MacroblockResidual& residual, uint32_t cbp, int qp);
+
+// TransformCodedResidual, inline for the skipped and uncoded macroblocks
+// (cbp 0), which have nothing to transform and nothing noted either.
+inline void InverseTransformResidual(MacroblockResidual& residual, uint32_t cbp, int qp) {
+    if (cbp != 0) TransformCodedResidual(residual, cbp, qp);
+}
 
 }  // namespace avs
