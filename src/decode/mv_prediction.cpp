@@ -156,9 +156,12 @@ int64_t ScaleFactorP(int32_t dk, int32_t dr) {
             break;
     }
     const int slot = RefSlot(r);
+    // An unavailable candidate's vector is zero, which every factor keeps.
+    // The factor 512 keeps every vector: no multiply for the common case of
+    // a reference whose distance divides 512.
     auto scaled = [&](const Candidate& cand) {
-        if (!cand.available) return kZero;
         const int64_t factor = pred.scale[RefSlot(cand.refIdx)][slot];
+        if (factor == 512) return cand.mv;
         return MotionVector{SignedScale(cand.mv.x, factor), SignedScale(cand.mv.y, factor)};
     };
     return MedianChoice(scaled(a), scaled(b), scaled(c));
