@@ -101,25 +101,41 @@ class PPicture {
         }
         const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
         InverseTransformResidual(residual, cbp, mb.qp);
-        const PShape& shape = kPShapes[mb.mbType];
         const int mbx = static_cast<int>(mbX);
         const int mby = static_cast<int>(mbY);
-        MotionVector folded[4];
-        for (int p = 0; p < shape.partitions; ++p) {
-            folded[p] = mb.mv[p];
-            ClipMotionVector(folded[p], 16 * mbx, 16 * mby, static_cast<int>(frame_.width),
-                             static_cast<int>(16 * frame_.mbHeight));
+        if (mb.mbType > kP16x16) {
+            ReconstructPartitions(mbx, mby, mb, residual);
+            return;
         }
-        if (shape.partitions == 1) {
-            MotionCompensateLuma(frame_, *Reference(mb, 0), cbp & 15 ? residual.luma[0] : nullptr,
-                                 mbx, mby, kWholeMacroblock, folded[0]);
-        } else {
-            for (int k = 0; k < 4; ++k) {
-                const int p = kPPartitionOfBlock[mb.mbType][k];
-                MotionCompensateLuma(frame_, *Reference(mb, p),
-                                     (cbp >> k) & 1 ? residual.luma[k] : nullptr, mbx, mby, k,
-                                     folded[p]);
-            }
+        // Skipped and 16x16: one vector for the whole macroblock.
+        const DecodedFrame& ref = *Reference(mb, 0);
+        const MotionVector mv = Folded(mb.mv[0], mbx, mby);
+        MotionCompensateLuma(frame_, ref, cbp & 15 ? residual.luma[0] : nullptr, mbx, mby,
+                             kWholeMacroblock, mv);
+        MotionCompensateChroma(ChromaBlock::k8x8, frame_, ref, residual, mbx, mby, 0, mv);
+    }
+
+  private:
+    MotionVector Folded(MotionVector mv, int mbx, int mby) const {
+        ClipMotionVector(mv, 16 * mbx, 16 * mby, static_cast<int>(frame_.width),
+                         static_cast<int>(16 * frame_.mbHeight));
+        return mv;
+    }
+
+    // The 16x8, 8x16 and 8x8 shapes: a luma call per block, a chroma one per
+    // partition. Out of line, so that the walk keeps its registers for the
+    // common shapes.
+    [[gnu::noinline]] void ReconstructPartitions(int mbx, int mby, const MacroblockInfo& mb,
+                                                 const MacroblockResidual& residual) const {
+        const uint32_t cbp = static_cast<uint32_t>(mb.cbp);
+        const PShape& shape = kPShapes[mb.mbType];
+        MotionVector folded[4];
+        for (int p = 0; p < shape.partitions; ++p) folded[p] = Folded(mb.mv[p], mbx, mby);
+        for (int k = 0; k < 4; ++k) {
+            const int p = kPPartitionOfBlock[mb.mbType][k];
+            MotionCompensateLuma(frame_, *Reference(mb, p),
+                                 (cbp >> k) & 1 ? residual.luma[k] : nullptr, mbx, mby, k,
+                                 folded[p]);
         }
         for (int p = 0; p < shape.partitions; ++p) {
             MotionCompensateChroma(shape.chroma, frame_, *Reference(mb, p), residual, mbx, mby,
@@ -127,7 +143,6 @@ class PPicture {
         }
     }
 
-  private:
     // Reference 0 for index 0, reference 1 for any other; null when missing.
     const DecodedFrame* Reference(const MacroblockInfo& mb, int partition) const {
         return refs_[mb.refIdx[partition] != 0 ? 1 : 0];
