@@ -4,7 +4,6 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "bitstream/bit_reader.h"
 #include "decode/intra_prediction.h"
@@ -50,13 +49,7 @@ class SkipRun {
 // macroblock has before its syntax: the slice's running QP and its slice.
 // Inline: it runs for every macroblock, and the stores merge.
 inline void BeginInterMacroblock(MacroblockInfo& mb, const SliceState& slice) {
-    // Cleared in two pieces: the compiler stores each with a few vector
-    // moves, where the whole record (or MacroblockInfo{}) became a string
-    // instruction that takes longer to start than to clear it.
-    static_assert(sizeof(MacroblockInfo) > 64 && sizeof(MacroblockInfo) <= 128);
-    char* record = reinterpret_cast<char*>(&mb);
-    std::memset(record, 0, 64);
-    std::memset(record + 64, 0, sizeof mb - 64);
+    ZeroInPieces<sizeof mb>(&mb);  // MacroblockInfo{} became rep stos
     mb.qp = slice.qp;
     mb.sliceNumber = slice.number;
     for (int8_t& mode : mb.lumaPredMode) mode = kLumaDc;

@@ -2,6 +2,8 @@
 // dequantised and inverse-transformed in place.
 #pragma once
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
 
@@ -11,15 +13,26 @@
 
 namespace avs {
 
+// Zeroes `Bytes` bytes in pieces of at most 64: the compiler stores each
+// piece with a few vector moves, where a larger memset became rep stos, whose
+// start-up costs more than these small clears.
+template <size_t Bytes>
+inline void ZeroInPieces(void* p) {
+    char* bytes = static_cast<char*>(p);
+    for (size_t offset = 0; offset < Bytes; offset += 64) {
+        std::memset(bytes + offset, 0, std::min<size_t>(64, Bytes - offset));
+    }
+}
+
 // Zeroes only the blocks whose cbp bit is set: after a macroblock that started
 // from all-zero blocks, this is all the next one needs. Inline: most
 // macroblocks have few coded blocks or none.
 inline void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp) {
     for (int k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) std::memset(residual.luma[k], 0, sizeof residual.luma[k]);
+        if (cbp & (1u << k)) ZeroInPieces<sizeof residual.luma[k]>(residual.luma[k]);
     }
-    if (cbp & 0x10) std::memset(residual.cb, 0, sizeof residual.cb);
-    if (cbp & 0x20) std::memset(residual.cr, 0, sizeof residual.cr);
+    if (cbp & 0x10) ZeroInPieces<sizeof residual.cb>(residual.cb);
+    if (cbp & 0x20) ZeroInPieces<sizeof residual.cr>(residual.cr);
 }
 
 // Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3
