@@ -84,15 +84,48 @@ struct ChromaSource {
           ay(mv.y & 7) {}
 };
 
-}  // namespace
-
-void MotionCompensateLuma(DecodedFrame& frame, const DecodedFrame& ref, const int16_t* residual,
-                          int mbx, int mby, int block, MotionVector mv) {
+// The bodies of MotionCompensateLuma and MotionCompensateChroma, inlined
+// into them and into MotionCompensateMacroblock.
+[[gnu::always_inline]] inline void CompensateLuma(DecodedFrame& frame, const DecodedFrame& ref,
+                                                  const int16_t* residual, int mbx, int mby,
+                                                  int block, MotionVector mv) {
     const LumaArea area = AreaOf(mbx, mby, block);
     const LumaSource src = LocateLuma(ref.refLumaPitch, area, mv);
     gKernels.McLumaAdd[area.size][src.fx][src.fy](LumaTarget(frame, area), frame.lumaPitch,
                                                   ref.refLumaPlane + src.offset, ref.refLumaPitch,
                                                   residual);
+}
+
+[[gnu::always_inline]] inline void CompensateChroma(ChromaBlock shape, DecodedFrame& frame,
+                                                    const DecodedFrame& ref,
+                                                    const MacroblockResidual& residual, int mbx,
+                                                    int mby, int block, MotionVector mv) {
+    static constexpr McChromaFn KernelTable::*kSlot[] = {
+        &KernelTable::McChroma8x8, &KernelTable::McChroma8x4, &KernelTable::McChroma4x8,
+        &KernelTable::McChroma4x4};
+    const McChromaFn kernel = gKernels.*kSlot[static_cast<int>(shape)];
+    const ChromaCorner corner = CornerOf(shape, block);
+    const ChromaPlace at(frame, mbx, mby, corner);
+    const ChromaSource src(ref, mbx, mby, corner, mv);
+    kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref.refCbPlane + src.offset,
+           ref.refChromaPitch, residual.cb + at.residual, src.ax, src.ay);
+    kernel(frame.crPlane + at.dst, frame.chromaPitch, ref.refCrPlane + src.offset,
+           ref.refChromaPitch, residual.cr + at.residual, src.ax, src.ay);
+}
+
+}  // namespace
+
+void MotionCompensateLuma(DecodedFrame& frame, const DecodedFrame& ref, const int16_t* residual,
+                          int mbx, int mby, int block, MotionVector mv) {
+    CompensateLuma(frame, ref, residual, mbx, mby, block, mv);
+}
+
+void MotionCompensateMacroblock(DecodedFrame& frame, const DecodedFrame& ref,
+                                const MacroblockResidual& residual, bool lumaCoded, int mbx,
+                                int mby, MotionVector mv) {
+    CompensateLuma(frame, ref, lumaCoded ? residual.luma[0] : nullptr, mbx, mby, kWholeMacroblock,
+                   mv);
+    CompensateChroma(ChromaBlock::k8x8, frame, ref, residual, mbx, mby, 0, mv);
 }
 
 void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const DecodedFrame& ref1,
@@ -114,17 +147,7 @@ void MotionCompensateLumaBi(DecodedFrame& frame, const DecodedFrame& ref0, const
 void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref,
                             const MacroblockResidual& residual, int mbx, int mby, int block,
                             MotionVector mv) {
-    static constexpr McChromaFn KernelTable::*kSlot[] = {
-        &KernelTable::McChroma8x8, &KernelTable::McChroma8x4, &KernelTable::McChroma4x8,
-        &KernelTable::McChroma4x4};
-    const McChromaFn kernel = gKernels.*kSlot[static_cast<int>(shape)];
-    const ChromaCorner corner = CornerOf(shape, block);
-    const ChromaPlace at(frame, mbx, mby, corner);
-    const ChromaSource src(ref, mbx, mby, corner, mv);
-    kernel(frame.cbPlane + at.dst, frame.chromaPitch, ref.refCbPlane + src.offset,
-           ref.refChromaPitch, residual.cb + at.residual, src.ax, src.ay);
-    kernel(frame.crPlane + at.dst, frame.chromaPitch, ref.refCrPlane + src.offset,
-           ref.refChromaPitch, residual.cr + at.residual, src.ax, src.ay);
+    CompensateChroma(shape, frame, ref, residual, mbx, mby, block, mv);
 }
 
 void MotionCompensateChromaBi(ChromaBlock shape, DecodedFrame& frame, const DecodedFrame& ref0,

@@ -44,6 +44,13 @@ void MotionCompensateChroma(ChromaBlock shape, DecodedFrame& frame, const Decode
                             const MacroblockResidual& residual, int mbx, int mby, int block,
                             MotionVector mv);
 
+// A whole macroblock with one vector: MotionCompensateLuma of
+// kWholeMacroblock (with residual.luma unless lumaCoded is false) and
+// MotionCompensateChroma of the 8x8 block, in one call.
+void MotionCompensateMacroblock(DecodedFrame& frame, const DecodedFrame& ref,
+                                const MacroblockResidual& residual, bool lumaCoded, int mbx,
+                                int mby, MotionVector mv);
+
 // Bi-directional chroma of the whole 8x8 block (shape k8x8, block 0) or of
 // one 4x4 block (k4x4): the rounded average of the two predictions, then as
 // MotionCompensateChroma.

@@ -108,11 +108,9 @@ class PPicture {
             return;
         }
         // Skipped and 16x16: one vector for the whole macroblock.
-        const DecodedFrame& ref = *Reference(mb, 0);
         const MotionVector mv = Folded(mb.mv[0], mbx, mby);
-        MotionCompensateLuma(frame_, ref, cbp & 15 ? residual.luma[0] : nullptr, mbx, mby,
-                             kWholeMacroblock, mv);
-        MotionCompensateChroma(ChromaBlock::k8x8, frame_, ref, residual, mbx, mby, 0, mv);
+        MotionCompensateMacroblock(frame_, *Reference(mb, 0), residual, (cbp & 15) != 0, mbx, mby,
+                                   mv);
     }
 
   private:
