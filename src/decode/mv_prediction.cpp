@@ -22,31 +22,26 @@ constexpr Preferred PreferredOf(PartitionRect rect) {
     return Preferred::kNone;
 }
 
-// The macroblocks whose blocks can be candidates for the current one: null
-// when outside the picture or in an earlier slice. The macroblock to the right
-// is never decoded yet.
+// Which macroblocks' blocks can be candidates for the current one: not those
+// outside the picture or of an earlier slice. The macroblock to the right is
+// never decoded yet. Slices cover whole macroblock rows, so the left
+// macroblock is always of the current slice and the row above is of one
+// slice: one comparison decides for all three above. The neighbours'
+// addresses are formed only where a lookup asks for them.
 struct Around {
     const MacroblockInfo* current;
-    const MacroblockInfo* left;
-    const MacroblockInfo* above;
-    const MacroblockInfo* aboveLeft;
-    const MacroblockInfo* aboveRight;
+    int mbWidth;  // records from one macroblock to the one below it
+    bool left;
+    bool above;
+    bool aboveLeft;
+    bool aboveRight;
 };
 
-Around AroundOf(const MacroblockGrid& grid, int mbx, int mby) {
+[[gnu::always_inline]] inline Around AroundOf(const MacroblockGrid& grid, int mbx, int mby) {
     const MacroblockInfo* current = grid.macroblocks + (mby * grid.mbWidth + mbx);
-    auto sameSlice = [current](const MacroblockInfo* m) {
-        return m->sliceNumber == current->sliceNumber ? m : nullptr;
-    };
-    Around a{current, nullptr, nullptr, nullptr, nullptr};
-    if (mbx > 0) a.left = sameSlice(current - 1);
-    if (mby > 0) {
-        const MacroblockInfo* up = current - grid.mbWidth;
-        a.above = sameSlice(up);
-        if (mbx > 0) a.aboveLeft = sameSlice(up - 1);
-        if (mbx + 1 < grid.mbWidth) a.aboveRight = sameSlice(up + 1);
-    }
-    return a;
+    const bool above = mby > 0 && (current - grid.mbWidth)->sliceNumber == current->sliceNumber;
+    return {current, grid.mbWidth,     mbx > 0,
+            above,   above && mbx > 0, above && mbx + 1 < grid.mbWidth};
 }
 
 // The 8x8 block at (cx, cy) in block units relative to the current
@@ -58,13 +53,14 @@ struct Neighbour {
     int block;
 };
 
-Neighbour NeighbourAt(const Around& a, int cx, int cy) {
+[[gnu::always_inline]] inline Neighbour NeighbourAt(const Around& a, int cx, int cy) {
     if (cy < 0) {
-        if (cx < 0) return {a.aboveLeft, 3};
-        if (cx > 1) return {a.aboveRight, 2};
-        return {a.above, cx | 2};
+        const MacroblockInfo* up = a.current - a.mbWidth;
+        if (cx < 0) return {a.aboveLeft ? up - 1 : nullptr, 3};
+        if (cx > 1) return {a.aboveRight ? up + 1 : nullptr, 2};
+        return {a.above ? up : nullptr, cx | 2};
     }
-    if (cx < 0) return {a.left, 1 | cy << 1};
+    if (cx < 0) return {a.left ? a.current - 1 : nullptr, 1 | cy << 1};
     if (cx > 1) return {nullptr, 0};
     return {a.current, cx | cy << 1};
 }
