@@ -61,31 +61,30 @@ class PPicture {
             return true;
         }
         MarkInterBlocks(frame_, mbX, mbY);
-        int32_t mvd[2][4] = {};  // x, then y components, per partition
-        if (codedType == SkipRun::kSkipped) {
-            mb.mbType = kPSkip;
-        } else {
-            mb.mbType = static_cast<int32_t>(codedType) + 1;
-            const int partitions = kPShapes[mb.mbType].partitions;
-            if (picture.picture_reference_flag == 0) {
-                const int bits = picture.picture_structure == 0 ? 2 : 1;  // field pictures: 2 bits
-                for (int p = 0; p < partitions; ++p) {
-                    mb.refIdx[p] = static_cast<int32_t>(br.ReadBits(bits));
-                }
-            }
-            for (int p = 0; p < partitions; ++p) {
-                mvd[0][p] = br.ReadSe();
-                mvd[1][p] = br.ReadSe();
-            }
-            mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
-            ReadQpAndCoefficients(br, picture, state_.slice, false, mb, residual);
-        }
         const int mbx = static_cast<int>(mbX);
         const int mby = static_cast<int>(mbY);
-        for (int p = 0; p < kPShapes[mb.mbType].partitions; ++p) {
-            mb.mv[p] = mb.mbType == kPSkip ? PredictPSkipVector(predictor_, mbx, mby)
-                                           : AddDifference(PredictPVector(predictor_, mbx, mby, p),
-                                                           mvd[0][p], mvd[1][p]);
+        if (codedType == SkipRun::kSkipped) {
+            mb.mbType = kPSkip;
+            mb.mv[0] = PredictPSkipVector(predictor_, mbx, mby);
+            return Reference(mb, 0) != nullptr;
+        }
+        mb.mbType = static_cast<int32_t>(codedType) + 1;
+        const int partitions = kPShapes[mb.mbType].partitions;
+        if (picture.picture_reference_flag == 0) {
+            const int bits = picture.picture_structure == 0 ? 2 : 1;  // field pictures: 2 bits
+            for (int p = 0; p < partitions; ++p) {
+                mb.refIdx[p] = static_cast<int32_t>(br.ReadBits(bits));
+            }
+        }
+        int32_t mvd[2][4] = {};  // x, then y components, per partition
+        for (int p = 0; p < partitions; ++p) {
+            mvd[0][p] = br.ReadSe();
+            mvd[1][p] = br.ReadSe();
+        }
+        mb.cbp = static_cast<int32_t>(ReadCbp(br, false));
+        ReadQpAndCoefficients(br, picture, state_.slice, false, mb, residual);
+        for (int p = 0; p < partitions; ++p) {
+            mb.mv[p] = AddDifference(PredictPVector(predictor_, mbx, mby, p), mvd[0][p], mvd[1][p]);
             if (Reference(mb, p) == nullptr) return false;
         }
         return true;
