@@ -163,6 +163,14 @@ int64_t ScaleFactorP(int32_t dk, int32_t dr) {
     return MedianChoice(scaled(a), scaled(b), scaled(c));
 }
 
+// The prediction of the partition `rect` with reference index r.
+[[gnu::always_inline]] inline MotionVector PredictPartition(const PVectorPredictor& pred,
+                                                            const Around& around,
+                                                            PartitionRect rect, int32_t r) {
+    return PredictP(pred, PCandidate(around, rect.bx - 1, rect.by),
+                    PCandidate(around, rect.bx, rect.by - 1), PCandidateC(around, rect), rect, r);
+}
+
 // --- B pictures ------------------------------------------------------------
 
 PartitionRect BPartition(const MacroblockInfo& mb, int bx, int by) {
@@ -204,10 +212,10 @@ void ScaleCandidateP(MotionVector& v, int32_t dk, int32_t dr) {
 MotionVector PredictPVector(const PVectorPredictor& pred, int mbx, int mby, int partition) {
     const Around around = AroundOf(pred.grid, mbx, mby);
     const MacroblockInfo& mb = *around.current;
-    const PartitionRect rect = PPartition(mb.mbType, partition);
-    return PredictP(pred, PCandidate(around, rect.bx - 1, rect.by),
-                    PCandidate(around, rect.bx, rect.by - 1), PCandidateC(around, rect), rect,
-                    mb.refIdx[partition & 3]);
+    const int32_t r = mb.refIdx[partition & 3];
+    // Most coded macroblocks are 16x16: their copy has the positions folded in.
+    if (mb.mbType == kP16x16) return PredictPartition(pred, around, {0, 0, 2, 2}, r);
+    return PredictPartition(pred, around, PPartition(mb.mbType, partition), r);
 }
 
 MotionVector PredictPSkipVector(const PVectorPredictor& pred, int mbx, int mby) {
