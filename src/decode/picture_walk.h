@@ -48,9 +48,10 @@ bool WalkPictureOnOneThread(PictureState& pic, BitReader& br, Layer& layer) {
     ReconstructionScratch scratch{};
     const uint32_t total = frame.mbWidth * frame.mbHeight;
     uint32_t filtered = 0;  // rows above this one are filtered
+    // The position is counted along, not divided out of n for every macroblock.
+    uint32_t mbX = 0;
+    uint32_t mbY = 0;
     for (uint32_t n = 0; n < total; ++n) {
-        const uint32_t mbX = n % frame.mbWidth;
-        const uint32_t mbY = n / frame.mbWidth;
         if (mbX == 0 && StartSliceAtRow(br, pic.sequence, pic.header, frame, mbY, slice)) {
             skipRun.Reset();
         }
@@ -67,10 +68,13 @@ bool WalkPictureOnOneThread(PictureState& pic, BitReader& br, Layer& layer) {
             }
             break;
         }
-        if (mbX + 1 == frame.mbWidth && mbY > 0) {
+        if (++mbX < frame.mbWidth) continue;
+        if (mbY > 0) {
             FilterRows(frame, pic.header, mbY - 1, mbY);
             filtered = mbY;
         }
+        mbX = 0;
+        ++mbY;
     }
     FilterRows(frame, pic.header, filtered, frame.mbHeight);
     return true;
@@ -97,9 +101,9 @@ class ThreadedWalk {
         SkipRun skipRun;
         bool complete = true;
         uint32_t n = 0;
+        uint32_t mbX = 0;  // counted along with n
+        uint32_t mbY = 0;
         while (n < total) {
-            const uint32_t mbX = n % width;
-            const uint32_t mbY = n / width;
             if (mbX == 0 && StartSliceAtRow(br, pic_.sequence, pic_.header, frame_, mbY, slice)) {
                 skipRun.Reset();
             }
@@ -120,6 +124,10 @@ class ThreadedWalk {
             if (PastUnitEnd(br)) {
                 MarkUnreachedMacroblocks(frame_, Layer::kType, n, mb.qp, slice.number);
                 break;
+            }
+            if (++mbX == width) {
+                mbX = 0;
+                ++mbY;
             }
         }
         pipe_.parsedTotal.store(n, std::memory_order_release);
