@@ -28,6 +28,7 @@ inline void ZeroInPieces(void* p) {
 // from all-zero blocks, this is all the next one needs. Inline: most
 // macroblocks have few coded blocks or none.
 inline void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp) {
+    if (cbp == 0) return;
     for (int k = 0; k < 4; ++k) {
         if (cbp & (1u << k)) ZeroInPieces<sizeof residual.luma[k]>(residual.luma[k]);
     }
