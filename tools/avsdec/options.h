@@ -12,8 +12,8 @@ struct Options {
     std::string muxer;   // empty: chosen by the output's extension
     std::string format;  // raw output layout; empty: yv12
     size_t chunk = 65536;
-    uint32_t frames = 0;  // 0: every picture
-    int pid = -1;         // a transport stream's video PID; -1: from its programme tables
+    uint32_t frames = 0;   // 0: every picture
+    int pid = -1;          // a transport stream's video PID; -1: from its programme tables
     uint32_t threads = 0;  // decoding threads; 0: one per processor
     bool help = false;
     bool version = false;
