@@ -99,6 +99,7 @@ class ThreadedWalk {
         const uint32_t total = width * frame_.mbHeight;
         SliceState& slice = pic_.slice;
         SkipRun skipRun;
+        MacroblockResidual residual{};  // hot; the pipeline keeps only the coded blocks
         bool complete = true;
         uint32_t n = 0;
         uint32_t mbX = 0;  // counted along with n
@@ -109,16 +110,14 @@ class ThreadedWalk {
             }
             MacroblockInfo& mb = frame_.macroblocks[n];
             PrefetchRecord(frame_.macroblocks, n + kRecordsAhead, total);
-            MacroblockResidual& residual = pipe_.Slot(mbY, mbX);
             if (!layer_.Parse(br, mbX, mbY, skipRun, mb, residual)) {
                 // The picture is dropped; its rows are finished as if the
                 // data had ended, so that no thread waits for this one.
-                pipe_.MarkDirty();
                 complete = false;
                 MarkUnreachedMacroblocks(frame_, Layer::kType, n, mb.qp, slice.number);
                 break;
             }
-            residual.sliceFirstRow = slice.firstRow;
+            pipe_.Keep(n, residual, static_cast<uint32_t>(mb.cbp), slice.firstRow);
             ++n;
             pipe_.signal.Publish(pipe_.Row(mbY).parsed, mbX + 1);
             if (PastUnitEnd(br)) {
@@ -142,6 +141,7 @@ class ThreadedWalk {
         const uint32_t width = frame_.mbWidth;
         const uint32_t height = frame_.mbHeight;
         ReconstructionScratch scratch{};
+        MacroblockResidual residual{};  // zero between macroblocks
         for (;;) {
             const uint32_t mbY = pipe_.nextRow.fetch_add(1, std::memory_order_relaxed);
             if (mbY >= height) return;
@@ -155,7 +155,7 @@ class ThreadedWalk {
                                                   std::min(mbX + 2, width),
                                                   std::min(mbX + 2 + kWaitSlack, width));
                 }
-                Reconstruct(mbX, mbY, row, scratch);
+                Reconstruct(mbX, mbY, row, residual, scratch);
                 pipe_.signal.Publish(row.reconstructed, mbX + 1);
                 // The row above may be filtered up to the macroblock left of
                 // this one, a few at a time.
@@ -175,7 +175,7 @@ class ThreadedWalk {
 
   private:
     void Reconstruct(uint32_t mbX, uint32_t mbY, const RowProgress& row,
-                     ReconstructionScratch& scratch) {
+                     MacroblockResidual& residual, ReconstructionScratch& scratch) {
         const uint32_t n = mbY * frame_.mbWidth + mbX;
         // A closed row's macroblocks beyond the parsed ones were not reached.
         if (row.parsed.load(std::memory_order_acquire) == kRowClosed &&
@@ -184,9 +184,9 @@ class ThreadedWalk {
             return;
         }
         const MacroblockInfo& mb = frame_.macroblocks[n];
-        MacroblockResidual& residual = pipe_.Slot(mbY, mbX);
+        const uint32_t coded = pipe_.Restore(n, residual);
         layer_.Reconstruct(mbX, mbY, mb, residual, scratch);
-        ClearCodedResidual(residual, static_cast<uint32_t>(mb.cbp));
+        ClearCodedResidual(residual, coded);
     }
 
     // Filters macroblocks xBegin .. xEnd - 1 of row mbY, once the row above

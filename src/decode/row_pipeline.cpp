@@ -1,6 +1,5 @@
 #include "decode/row_pipeline.h"
 
-#include <algorithm>
 #include <chrono>
 #include <new>
 #include <thread>
@@ -8,18 +7,18 @@
 namespace avs {
 
 bool RowPipeline::Prepare(uint32_t mbWidth, uint32_t mbHeight) {
-    if (mbWidth != width_ || mbHeight > slotRows_ || slots_ == nullptr) {
-        slots_.reset();
-        slots_.reset(new (std::nothrow) MacroblockResidual[size_t{mbWidth} * mbHeight]());
-        const bool ok = slots_ != nullptr;
-        width_ = ok ? mbWidth : 0;
-        slotRows_ = ok ? mbHeight : 0;
-        dirty_ = false;
+    const size_t total = size_t{mbWidth} * mbHeight;
+    if (total > capacity_ || entries_ == nullptr || blocks_ == nullptr) {
+        entries_.reset();
+        blocks_.reset();
+        // Default-initialised: the pages of blocks never written stay untouched.
+        entries_.reset(new (std::nothrow) ParsedResidual[total]);
+        blocks_.reset(new (std::nothrow) CoefficientBlock[total * 6]);
+        const bool ok = entries_ != nullptr && blocks_ != nullptr;
+        capacity_ = ok ? static_cast<uint32_t>(total) : 0;
         if (!ok) return false;
-    } else if (dirty_) {
-        std::fill_n(slots_.get(), size_t{width_} * slotRows_, MacroblockResidual{});
-        dirty_ = false;
     }
+    stored_ = 0;
     if (mbHeight > height_ || rows_ == nullptr) {
         rows_.reset(new (std::nothrow) RowProgress[mbHeight]);
         height_ = rows_ != nullptr ? mbHeight : 0;

@@ -1,16 +1,18 @@
 // What a picture decoded on several threads shares between the thread that
 // parses it and the threads that reconstruct and filter its macroblock rows:
-// each row's progress, and every macroblock's residual, which waits there
-// for its reconstruction. The stream keeps one and reuses it.
+// each row's progress, and every macroblock's coded blocks, which wait there
+// for their reconstruction. The stream keeps one and reuses it.
 #pragma once
 
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <cstring>
 #include <memory>
 #include <mutex>
 
 #include "decode/macroblock.h"
+#include "decode/residual.h"
 
 namespace avs {
 
@@ -48,33 +50,83 @@ class ProgressSignal {
 // How far ahead of what it needs a waiting thread lets the other get.
 inline constexpr uint32_t kWaitSlack = 8;
 
+// What the pipeline keeps of one parsed macroblock: where its coded blocks
+// are, and what its reconstruction needs besides them.
+struct ParsedResidual {
+    uint32_t first;  // the first of its coded blocks in the pipeline's store
+    uint8_t coded;   // the blocks stored (cbp bit layout), in that order
+    uint8_t dcOnly;
+    uint32_t sliceFirstRow;
+};
+
+// One coded 8x8 block of coefficients.
+struct alignas(64) CoefficientBlock {
+    int16_t c[64];
+};
+
 class RowPipeline {
   public:
     // Readies the pipeline for a picture of mbWidth x mbHeight macroblocks:
-    // zero progress, zero residuals. False when memory runs out.
+    // zero progress, nothing stored. False when memory runs out.
     bool Prepare(uint32_t mbWidth, uint32_t mbHeight);
 
-    // A residual for every macroblock: the parser never waits for a slot, so
-    // it never waits for a reconstructing thread that the system has not
-    // run yet.
-    MacroblockResidual& Slot(uint32_t mbY, uint32_t mbX) { return slots_[mbY * width_ + mbX]; }
-    RowProgress& Row(uint32_t mbY) { return rows_[mbY]; }
+    // Room for every macroblock with all its blocks coded: the parser never
+    // waits for room, so it never waits for a reconstructing thread that the
+    // system has not run yet. Only the coded blocks travel, packed one after
+    // the other, so what the parser writes and the reconstructing threads
+    // read stays small; the store is not zeroed, only the blocks written are
+    // ever read.
+    //
+    // Keep stores macroblock n's coded blocks from the parser's residual and
+    // zeroes them there, leaving it as the next Parse needs it. Parser only.
+    void Keep(uint32_t n, MacroblockResidual& residual, uint32_t cbp, uint32_t sliceFirstRow) {
+        ParsedResidual& entry = entries_[n];
+        entry.first = stored_;
+        entry.coded = static_cast<uint8_t>(cbp);
+        entry.dcOnly = static_cast<uint8_t>(residual.dcOnly & cbp);
+        entry.sliceFirstRow = sliceFirstRow;
+        residual.dcOnly = 0;
+        for (uint32_t k = 0; k < 6; ++k) {
+            if (cbp & (1u << k)) {
+                int16_t* block = Block(residual, k);
+                std::memcpy(blocks_[stored_++].c, block, sizeof(CoefficientBlock));
+                ZeroInPieces<sizeof(CoefficientBlock)>(block);
+            }
+        }
+    }
 
-    // A parse that failed left coefficients in a slot that no
-    // reconstruction cleared: the next Prepare zeroes every slot.
-    void MarkDirty() { dirty_ = true; }
+    // Copies macroblock n's coded blocks into `residual`, whose blocks are
+    // zero; returns the blocks copied (ClearCodedResidual's cbp afterwards).
+    uint32_t Restore(uint32_t n, MacroblockResidual& residual) const {
+        const ParsedResidual& entry = entries_[n];
+        const CoefficientBlock* stored = blocks_.get() + entry.first;
+        residual.dcOnly = entry.dcOnly;
+        residual.sliceFirstRow = entry.sliceFirstRow;
+        for (uint32_t k = 0; k < 6; ++k) {
+            if (entry.coded & (1u << k)) {
+                std::memcpy(Block(residual, k), (stored++)->c, sizeof(CoefficientBlock));
+            }
+        }
+        return entry.coded;
+    }
+
+    RowProgress& Row(uint32_t mbY) { return rows_[mbY]; }
 
     std::atomic<uint32_t> nextRow{0};      // the next row a thread takes to reconstruct
     std::atomic<uint32_t> parsedTotal{0};  // final once the rows are closed
     ProgressSignal signal;
 
   private:
-    std::unique_ptr<MacroblockResidual[]> slots_;
+    static int16_t* Block(MacroblockResidual& residual, uint32_t k) {
+        return k < 4 ? residual.luma[k] : k == 4 ? residual.cb : residual.cr;
+    }
+
+    std::unique_ptr<ParsedResidual[]> entries_;
+    std::unique_ptr<CoefficientBlock[]> blocks_;
     std::unique_ptr<RowProgress[]> rows_;
-    uint32_t width_ = 0;
-    uint32_t slotRows_ = 0;
+    uint32_t capacity_ = 0;  // macroblocks
     uint32_t height_ = 0;
-    bool dirty_ = false;
+    uint32_t stored_ = 0;  // blocks of this picture so far
 };
 
 }  // namespace avs
