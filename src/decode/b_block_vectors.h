@@ -37,7 +37,7 @@ DirectPair DirectVectors(MotionVector colocated, int32_t colocatedRefIdx, const 
 // its vectors to direct blocks: not when it is intra (they are predicted
 // like a 16x16 partition instead).
 inline bool LendsDirectVectors(const MacroblockInfo& colocated) {
-    return colocated.mbType >= kPSkip && colocated.mbType < kIntraMbType;
+    return IsPInter(colocated.mbType);
 }
 
 // The vectors of the direct blocks in `blocks` (bit mask) from the co-located

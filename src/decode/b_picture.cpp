@@ -1,7 +1,6 @@
 // B pictures: every 8x8 block predicts from the forward reference (the older
 // of the two newest references), the backward reference (the newest), or the
 // rounded average of both (symmetric and direct blocks).
-#include <cstring>
 
 #include "decode/b_block_vectors.h"
 #include "decode/inter_picture.h"
@@ -260,21 +259,15 @@ BlockSource SourceOf(const MacroblockInfo& mb, int b, int mbx, int mby, int widt
 // skipped and direct macroblocks do: then they share their source. Compared
 // as raw bits, which is cheaper than comparing the folded sources.
 bool SameBlocks(const MacroblockInfo& mb) {
-    auto bits = [](const MotionVector& v) {
-        uint64_t b;
-        static_assert(sizeof b == sizeof v);
-        std::memcpy(&b, &v, sizeof b);
-        return b;
-    };
     // The directions are read byte by byte as they were written: one wider
     // read of bytes stored just before would wait for the stores to retire.
     const int8_t* dir = mb.blockPredDir;
-    const uint64_t f = bits(mb.mv[0]);
-    const uint64_t k = bits(mb.mvBackward[0]);
+    const uint64_t f = VectorBits(mb.mv[0]);
+    const uint64_t k = VectorBits(mb.mvBackward[0]);
     return ((dir[1] ^ dir[0]) | (dir[2] ^ dir[0]) | (dir[3] ^ dir[0])) == 0 &&
-           ((bits(mb.mv[1]) ^ f) | (bits(mb.mv[2]) ^ f) | (bits(mb.mv[3]) ^ f) |
-            (bits(mb.mvBackward[1]) ^ k) | (bits(mb.mvBackward[2]) ^ k) |
-            (bits(mb.mvBackward[3]) ^ k)) == 0;
+           ((VectorBits(mb.mv[1]) ^ f) | (VectorBits(mb.mv[2]) ^ f) | (VectorBits(mb.mv[3]) ^ f) |
+            (VectorBits(mb.mvBackward[1]) ^ k) | (VectorBits(mb.mvBackward[2]) ^ k) |
+            (VectorBits(mb.mvBackward[3]) ^ k)) == 0;
 }
 
 // Forms every block of a macroblock whose blocks differ in direction or

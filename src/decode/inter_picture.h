@@ -7,12 +7,9 @@
 
 #include "bitstream/bit_reader.h"
 #include "decode/intra_prediction.h"
-#include "decode/loop_filter.h"
 #include "decode/macroblock.h"
-#include "decode/pictures.h"
 #include "decode/residual.h"
 #include "decode/slice.h"
-#include "frames/frame.h"
 
 namespace avs {
 

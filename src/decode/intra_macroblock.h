@@ -9,7 +9,6 @@
 #include "bitstream/bit_reader.h"
 #include "decode/macroblock.h"
 #include "decode/pictures.h"
-#include "decode/slice.h"
 #include "frames/frame.h"
 
 namespace avs {

@@ -39,12 +39,9 @@ inline bool FarApart(const MotionVector& a, const MotionVector& b) {
     return (dx > 6) | (dy > 6);
 }
 
-inline uint64_t VectorBits(const MotionVector& v) {
-    uint64_t bits;
-    std::memcpy(&bits, &v, sizeof bits);
-    return bits;
-}
-
+// Edge strengths: 2 when either side is intra, 1 when the sides differ in
+// references or in a vector by 4 quarter samples or more, else 0.
+//
 // The P rule for two inter macroblocks: 1 when entries ep of p and eq of q
 // differ in reference or by 4 quarter samples in a vector, else 0.
 inline uint32_t DifferP(const MacroblockInfo& p, int ep, const MacroblockInfo& q, int eq) {
@@ -54,12 +51,7 @@ inline uint32_t DifferP(const MacroblockInfo& p, int ep, const MacroblockInfo& q
 // The entry of mv and refIdx each block of an inter P macroblock uses.
 inline const uint8_t* PartitionsOf(const MacroblockInfo& m) {
     static constexpr uint8_t kWhole[4] = {0, 0, 0, 0};
-    return static_cast<uint32_t>(m.mbType) <= kP8x8 ? kPPartitionOfBlock[m.mbType] : kWhole;
-}
-
-inline int StrengthP(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
-    if (p.mbType == kIntraMbType || q.mbType == kIntraMbType) return 2;
-    return static_cast<int>(DifferP(p, PartitionsOf(p)[kp], q, PartitionsOf(q)[kq]));
+    return IsPInter(m.mbType) ? kPPartitionOfBlock[m.mbType] : kWhole;
 }
 
 // The B rule for two inter blocks. B blocks keep their vectors per 8x8
@@ -83,22 +75,6 @@ inline uint32_t DifferB(const MacroblockInfo& p, int kp, const MacroblockInfo& q
 
 inline bool IntraB(const MacroblockInfo& m) {
     return m.mbType >= kBIntraMbType;
-}
-
-inline int StrengthB(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
-    if (IntraB(p) || IntraB(q)) return 2;
-    return static_cast<int>(DifferB(p, kp, q, kq));
-}
-
-template <PictureType kType>
-inline uint8_t Strength(const MacroblockInfo& p, int kp, const MacroblockInfo& q, int kq) {
-    if constexpr (kType == PictureType::I) {
-        return 2;
-    } else if constexpr (kType == PictureType::P) {
-        return static_cast<uint8_t>(StrengthP(p, kp, q, kq));
-    } else {
-        return static_cast<uint8_t>(StrengthB(p, kp, q, kq));
-    }
 }
 
 // A macroblock's strengths are built in one word laid out as
@@ -311,18 +287,6 @@ void FilterSpanOf(DecodedFrame& frame, uint32_t firstRow, uint32_t endRow, uint3
 
 }  // namespace
 
-int BoundaryStrength(PictureType type, const MacroblockInfo& p, int kp, const MacroblockInfo& q,
-                     int kq) {
-    switch (type) {
-        case PictureType::I:
-            return Strength<PictureType::I>(p, kp, q, kq);
-        case PictureType::P:
-            return Strength<PictureType::P>(p, kp, q, kq);
-        default:
-            return Strength<PictureType::B>(p, kp, q, kq);
-    }
-}
-
 EdgeThresholds LoopFilterThresholds(int qp, int32_t alphaOffset, int32_t betaOffset) {
     const int indexA = ClampIndex(qp + BoundOffset(alphaOffset));
     const int indexB = ClampIndex(qp + BoundOffset(betaOffset));
@@ -358,10 +322,6 @@ void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t first
 void FilterMacroblocks(DecodedFrame& frame, const PictureHeader& header, uint32_t mbY,
                        uint32_t xBegin, uint32_t xEnd) {
     FilterSpan(frame, header, mbY, mbY + 1, xBegin, xEnd);
-}
-
-void FilterPicture(DecodedFrame& frame, const PictureHeader& header) {
-    FilterRows(frame, header, 0, frame.mbHeight);
 }
 
 }  // namespace avs

@@ -11,13 +11,6 @@
 
 namespace avs {
 
-// Strength of the edge between block kp of macroblock p (left or above) and
-// block kq of macroblock q, by the picture type's rules: 2 when either is
-// intra, 1 when they differ in references or in a vector by 4 quarter
-// samples or more, else 0.
-int BoundaryStrength(PictureType type, const MacroblockInfo& p, int kp, const MacroblockInfo& q,
-                     int kq);
-
 // Thresholds for an edge QP and the picture's offsets; indices are clamped to
 // the tables. A macroblock's left and top edges take the rounded mean of the
 // QPs on their two sides (for chroma, of the two chroma QPs); its inner edges
@@ -38,8 +31,5 @@ void FilterRows(DecodedFrame& frame, const PictureHeader& header, uint32_t first
 // reconstructed.
 void FilterMacroblocks(DecodedFrame& frame, const PictureHeader& header, uint32_t mbY,
                        uint32_t xBegin, uint32_t xEnd);
-
-// Filters the whole picture.
-void FilterPicture(DecodedFrame& frame, const PictureHeader& header);
 
 }  // namespace avs

@@ -25,6 +25,11 @@ inline constexpr int32_t kBIntraMbType = 23;  // B types 23 and above are intra
 inline constexpr uint8_t kPPartitionOfBlock[kIntraMbType][4] = {
     {0, 0, 0, 0}, {0, 0, 0, 0}, {0, 0, 1, 1}, {0, 1, 0, 1}, {0, 1, 2, 3}};
 
+// An inter macroblock of a P picture: a type with partitions and vectors.
+inline bool IsPInter(int32_t mbType) {
+    return mbType >= kPSkip && mbType < kIntraMbType;
+}
+
 // Prediction direction of one 8x8 block of a B macroblock.
 inline constexpr int32_t kDirDirect = -1;
 inline constexpr int32_t kDirForward = 0;
@@ -49,6 +54,9 @@ struct alignas(64) MacroblockResidual {
     // The first macroblock row of the macroblock's slice: intra prediction
     // uses no sample above it.
     uint32_t sliceFirstRow;
+
+    // Block k in the coded block pattern's order: luma 0..3, Cb, Cr.
+    int16_t* Block(uint32_t k) { return k < 4 ? luma[k] : k == 4 ? cb : cr; }
 };
 
 // Where intra prediction of one macroblock is formed: 8x8 blocks, row stride 8.

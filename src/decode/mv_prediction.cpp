@@ -83,10 +83,6 @@ int CountAvailable(const Candidate& a, const Candidate& b, const Candidate& c) {
 
 // --- P pictures ------------------------------------------------------------
 
-bool IsPInter(int32_t mbType) {
-    return mbType >= kPSkip && mbType < kIntraMbType;
-}
-
 PartitionRect PPartition(int32_t mbType, int partition) {
     switch (mbType) {
         case kP16x8:

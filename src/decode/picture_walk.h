@@ -9,7 +9,6 @@
 #include "decode/inter_picture.h"
 #include "decode/loop_filter.h"
 #include "decode/macroblock.h"
-#include "decode/motion_compensation.h"
 #include "decode/pictures.h"
 #include "decode/residual.h"
 #include "decode/row_pipeline.h"

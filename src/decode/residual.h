@@ -29,11 +29,9 @@ inline void ZeroInPieces(void* p) {
 // macroblocks have few coded blocks or none.
 inline void ClearCodedResidual(MacroblockResidual& residual, uint32_t cbp) {
     if (cbp == 0) return;
-    for (int k = 0; k < 4; ++k) {
-        if (cbp & (1u << k)) ZeroInPieces<sizeof residual.luma[k]>(residual.luma[k]);
+    for (uint32_t k = 0; k < 6; ++k) {
+        if (cbp & (1u << k)) ZeroInPieces<sizeof residual.cb>(residual.Block(k));
     }
-    if (cbp & 0x10) ZeroInPieces<sizeof residual.cb>(residual.cb);
-    if (cbp & 0x20) ZeroInPieces<sizeof residual.cr>(residual.cr);
 }
 
 // Reads the coefficients of the blocks whose cbp bit is set: luma blocks 0..3

@@ -88,11 +88,10 @@ class RowPipeline {
         residual.dcOnly = 0;
         for (uint32_t k = 0; k < 6; ++k) {
             if (cbp & (1u << k)) {
-                int16_t* block = Block(residual, k);
-                std::memcpy(blocks_[stored_++].c, block, sizeof(CoefficientBlock));
-                ZeroInPieces<sizeof(CoefficientBlock)>(block);
+                std::memcpy(blocks_[stored_++].c, residual.Block(k), sizeof(CoefficientBlock));
             }
         }
+        ClearCodedResidual(residual, cbp);
     }
 
     // Copies macroblock n's coded blocks into `residual`, whose blocks are
@@ -104,7 +103,7 @@ class RowPipeline {
         residual.sliceFirstRow = entry.sliceFirstRow;
         for (uint32_t k = 0; k < 6; ++k) {
             if (entry.coded & (1u << k)) {
-                std::memcpy(Block(residual, k), (stored++)->c, sizeof(CoefficientBlock));
+                std::memcpy(residual.Block(k), (stored++)->c, sizeof(CoefficientBlock));
             }
         }
         return entry.coded;
@@ -117,10 +116,6 @@ class RowPipeline {
     ProgressSignal signal;
 
   private:
-    static int16_t* Block(MacroblockResidual& residual, uint32_t k) {
-        return k < 4 ? residual.luma[k] : k == 4 ? residual.cb : residual.cr;
-    }
-
     std::unique_ptr<ParsedResidual[]> entries_;
     std::unique_ptr<CoefficientBlock[]> blocks_;
     std::unique_ptr<RowProgress[]> rows_;

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <cstring>
 
 namespace avs {
 
@@ -12,6 +13,14 @@ struct MotionVector {
     int32_t y;  // quarter luma samples, down is positive
     friend bool operator==(const MotionVector&, const MotionVector&) = default;
 };
+
+// A vector as one word: equal words are equal vectors, compared in one step.
+inline uint64_t VectorBits(const MotionVector& v) {
+    uint64_t bits;
+    static_assert(sizeof bits == sizeof v);
+    std::memcpy(&bits, &v, sizeof bits);
+    return bits;
+}
 
 // The small fields are bytes (every value fits: types up to 87, QPs up to
 // 63): records are read for every neighbour and co-located macroblock, and
