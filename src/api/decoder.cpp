@@ -1,7 +1,6 @@
 #include "api/decoder.h"
 
 #include <algorithm>
-#include <cstdlib>
 #include <cstring>
 #include <new>
 

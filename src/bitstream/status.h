@@ -5,17 +5,19 @@
 #include <cstdint>
 #include <cstring>
 
+#include "avsdec.h"
+
 namespace avs {
 
-// Status words (the public header has the same values for hosts).
-inline constexpr uint32_t kStatusIdle = 0;
-inline constexpr uint32_t kStatusHeaderRead = 1;
-inline constexpr uint32_t kStatusUnitHeld = 2;
-inline constexpr uint32_t kStatusSequenceEnd = 4;
-inline constexpr uint32_t kStatusNeedData = 8;
-inline constexpr uint32_t kStatusBPicture = 32;
-inline constexpr uint32_t kStatusNoSequence = 64;
-inline constexpr uint32_t kStatusBadStartCode = 0x10000000;
+// Status words, as hosts know them.
+inline constexpr uint32_t kStatusIdle = AVS_STATUS_IDLE;
+inline constexpr uint32_t kStatusHeaderRead = AVS_STATUS_HEADER_READ;
+inline constexpr uint32_t kStatusUnitHeld = AVS_STATUS_UNIT_HELD;
+inline constexpr uint32_t kStatusSequenceEnd = AVS_STATUS_SEQUENCE_END;
+inline constexpr uint32_t kStatusNeedData = AVS_STATUS_NEED_DATA;
+inline constexpr uint32_t kStatusBPicture = AVS_STATUS_B_PICTURE;
+inline constexpr uint32_t kStatusNoSequence = AVS_STATUS_NO_SEQUENCE;
+inline constexpr uint32_t kStatusBadStartCode = AVS_STATUS_BAD_START_CODE;
 
 struct StreamStatus {
     uint32_t word = kStatusIdle;

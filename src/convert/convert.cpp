@@ -62,7 +62,8 @@ bool IsBgr(const OutputLayout& layout) {
     return layout.mode == kModeBgr3 || layout.mode == kModeBgr4;
 }
 
-// Waking the workers costs about 40 us a picture. Colour conversion repays
+// Waking the workers costs about 40 us a picture (more on Windows, where
+// each conversion starts its own). Colour conversion repays
 // it from about a million pixels (720x576 converts faster on the caller
 // alone); copying and packing samples runs at memory speed and repays it only
 // from about four million (1920x1080 copies faster on the caller alone,
@@ -108,6 +109,10 @@ bool DescriptorFits(const OutputPicture& out, const OutputLayout& layout, uint32
 }
 
 }  // namespace
+
+bool IsConvertibleFourcc(uint32_t fourcc) {
+    return FindLayout(fourcc) != nullptr;
+}
 
 uint32_t BufferBytes(uint32_t fourcc, uint32_t width, uint32_t height, int32_t pitch) {
     const OutputLayout* layout = FindLayout(fourcc);

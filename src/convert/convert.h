@@ -1,7 +1,8 @@
 // Output conversion of a delivered picture (planar 4:2:0) into the host's
 // layout: "YV12", "YUY2", "UYVY", "BGR3" or "BGR4". Any other FourCC writes
-// nothing. Rows are converted in bands on the process-wide workers
-// (convert/shared_pool.h) and both calls return when every row is written.
+// nothing. Large pictures are converted in bands on workers
+// (convert/shared_pool.h), others on the caller's thread; both calls return
+// when every row is written.
 #pragma once
 
 #include <cstddef>
@@ -44,6 +45,9 @@ void DeliverToBuffer(uint8_t* destination, const SourcePicture& source, uint32_t
 // nothing: another layout, a pitch that cannot hold a row, or more than
 // kMaxOutputBytes.
 uint32_t BufferBytes(uint32_t fourcc, uint32_t width, uint32_t height, int32_t pitch);
+
+// Whether pictures can be converted to this layout (one of the five above).
+bool IsConvertibleFourcc(uint32_t fourcc);
 
 // No plane of any real picture comes near this; a larger one is a bad pitch.
 inline constexpr int64_t kMaxOutputBytes = INT32_MAX;

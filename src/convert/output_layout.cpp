@@ -4,11 +4,6 @@
 
 namespace avs {
 
-bool IsConvertibleFourcc(uint32_t fourcc) {
-    return fourcc == kFourccYV12 || fourcc == kFourccBGR3 || fourcc == kFourccBGR4 ||
-           fourcc == kFourccYUY2 || fourcc == kFourccUYVY;
-}
-
 uint32_t OutputSizeFactor(uint32_t fourcc) {
     switch (fourcc) {
         case kFourccYV12:

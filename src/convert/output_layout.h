@@ -19,8 +19,6 @@ inline constexpr uint32_t kFourccBGRA = AVS_FOURCC('B', 'G', 'R', 'A');
 inline constexpr uint32_t kFourccG565 = AVS_FOURCC('G', '5', '6', '5');
 inline constexpr uint32_t kFourccG555 = AVS_FOURCC('G', '5', '5', '5');
 
-// Whether pictures can be converted to this layout.
-bool IsConvertibleFourcc(uint32_t fourcc);
 // Twice the bytes per pixel of an output FourCC; 0 for unknown ones.
 uint32_t OutputSizeFactor(uint32_t fourcc);
 // The pitch a conversion into one host buffer uses until the host sets one:

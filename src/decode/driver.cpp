@@ -1,6 +1,5 @@
 #include "decode/driver.h"
 
-#include <algorithm>
 #include <cstring>
 
 #include "bitstream/start_codes.h"
@@ -18,7 +17,7 @@ bool SameSize(const DecodedFrame& a, const DecodedFrame& b) {
     return a.width == b.width && a.height == b.height;
 }
 
-// Copies `frame` into the picture buffer and raises the delivery flag.
+// Makes `frame` the picture the host reads (DeliverFrame) and raises the delivery flag.
 // Returns kDelivered, or 0 when the picture buffer could not be had.
 int32_t Deliver(DecodingState& state, DecodedFrame& frame) {
     if (DeliverFrame(frame, state.frames.picture) != 0) return 0;
@@ -60,8 +59,8 @@ const ParallelDecoding* Parallel(DecodingState& state, ParallelDecoding& paralle
         state.team.reset();
         return nullptr;
     }
-    const uint32_t workers = std::min(state.threads, kMaxDecodingThreads) - 1;
-    if (state.team == nullptr || state.team->size() != workers) {
+    const uint32_t workers = state.threads - 1;  // at most kMaxDecodingThreads - 1
+    if (state.team == nullptr || state.team->requested() != workers) {
         state.team.reset();  // its threads end before new ones start
         state.team = std::make_unique<WorkerTeam>(workers);
     }

@@ -4,6 +4,7 @@
 #include <cstdint>
 #include <memory>
 
+#include "avsdec.h"
 #include "bitstream/headers.h"
 #include "bitstream/status.h"
 #include "convert/output_layout.h"
@@ -20,8 +21,8 @@ inline constexpr int32_t kResultIPicture = 2;
 inline constexpr int32_t kResultPPicture = 3;
 inline constexpr int32_t kResultBPicture = 4;
 inline constexpr int32_t kResultNoMemory = -1;
-// The delivery flag: a picture was copied into the picture buffer.
-inline constexpr uint32_t kDelivered = 0x1000000;
+// The delivery flag: a picture was delivered.
+inline constexpr uint32_t kDelivered = AVS_DELIVERED;
 
 // What the driver keeps from one unit to the next.
 struct DecodingState {

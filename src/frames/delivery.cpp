@@ -1,6 +1,5 @@
 #include "frames/delivery.h"
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -14,9 +13,7 @@ int DeliverFrame(DecodedFrame& frame, PictureBuffer& picture) {
     if (!picture.handedOver && frame.width % 2 == 0) {
         // Our own copy is not needed: the frame's planes stay as they are
         // until another picture is delivered.
-        std::free(picture.data);
-        picture.data = nullptr;
-        picture.bytes = 0;
+        picture.Release();
         picture.Show(frame);
         return 0;
     }

@@ -1,5 +1,5 @@
-// Copying a finished picture into the host-visible picture buffer (planar
-// 4:2:0 in YV12 order).
+// Delivering a finished picture to the host: its frame is shown in place, or
+// copied into the picture buffer (planar 4:2:0 in YV12 order).
 #pragma once
 
 #include <cstddef>

@@ -4,7 +4,7 @@
 
 namespace avs {
 
-WorkerTeam::WorkerTeam(uint32_t workers) {
+WorkerTeam::WorkerTeam(uint32_t workers) : requested_(workers) {
     workers_.reset(new (std::nothrow) Worker[workers]);
     if (workers_ == nullptr) return;
     for (uint32_t i = 0; i < workers; ++i) {

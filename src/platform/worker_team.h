@@ -23,6 +23,9 @@ class WorkerTeam {
     WorkerTeam& operator=(const WorkerTeam&) = delete;
 
     uint32_t size() const { return count_; }
+    // What the team was asked for: a team the system gave fewer threads is
+    // still the answer to the same request.
+    uint32_t requested() const { return requested_; }
     // Every worker calls task(context) once. Returns at once.
     void Start(Task task, void* context);
     // Returns when every worker has returned from the last task started.
@@ -40,6 +43,7 @@ class WorkerTeam {
 
     std::unique_ptr<Worker[]> workers_;
     uint32_t count_ = 0;
+    uint32_t requested_ = 0;
     Task task_ = nullptr;  // written before the workers' start events are set
     void* context_ = nullptr;
 };

@@ -3,7 +3,6 @@
 // its container, if it has one.
 #include <unistd.h>
 
-#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -49,7 +48,7 @@ class Progress {
 uint32_t DecodingThreads(const Options& options) {
     if (options.threads != 0) return options.threads;
     const unsigned processors = std::thread::hardware_concurrency();
-    return processors == 0 ? 1 : std::min(processors, 64u);
+    return processors == 0 ? 1 : processors;  // the library bounds the count
 }
 
 int Run(const Options& options) {
