@@ -24,6 +24,15 @@ inline size_t PesPacketLength(const uint8_t* pes) {
     return size_t{pes[4]} << 8 | pes[5];
 }
 
+// The 12-bit length and the 13-bit PID of transport stream tables and
+// headers: the low bits of p[0], then p[1].
+inline size_t Length12(const uint8_t* p) {
+    return (size_t{p[0]} & 0x0F) << 8 | p[1];
+}
+inline uint16_t Pid13(const uint8_t* p) {
+    return static_cast<uint16_t>((p[0] & 0x1F) << 8 | p[1]);
+}
+
 class DemuxInput : public Input {
   public:
     DemuxInput(std::unique_ptr<Input> source, std::string name)

@@ -46,7 +46,7 @@ class SectionBuffer {
     void Append(std::span<const uint8_t> bytes, Done done) {
         bytes_.insert(bytes_.end(), bytes.begin(), bytes.end());
         while (active_ && bytes_.size() >= 3) {
-            const size_t total = 3 + ((size_t{bytes_[1]} & 0x0F) << 8 | bytes_[2]);
+            const size_t total = 3 + Length12(&bytes_[1]);
             if (bytes_[0] == 0xFF || total > kMaxSection) return Reset();  // stuffing, or damage
             if (bytes_.size() < total) return;
             if (SectionCrc(std::span(bytes_).first(total)) == 0)
@@ -124,7 +124,7 @@ void TsInput::Parse(bool atEnd) {
 
 void TsInput::Packet(const uint8_t* p) {
     if (p[1] & 0x80) return;  // transport_error_indicator: the packet is known to be damaged
-    const auto pid = static_cast<uint16_t>((p[1] & 0x1F) << 8 | p[2]);
+    const auto pid = Pid13(p + 1);
     const bool unitStart = (p[1] & 0x40) != 0;
     const uint8_t control = (p[3] >> 4) & 3;
     size_t start = 4;
@@ -159,7 +159,7 @@ void TsInput::Pat(std::span<const uint8_t> s) {
     patSeen_ = true;
     for (size_t i = 8; i + 4 <= s.size() - 4; i += 4) {
         const unsigned programme = unsigned{s[i]} << 8 | s[i + 1];
-        const auto pid = static_cast<uint16_t>((s[i + 2] & 0x1F) << 8 | s[i + 3]);
+        const auto pid = Pid13(&s[i + 2]);
         if (programme == 0) continue;  // the network information table
         if (std::none_of(maps_.begin(), maps_.end(), [&](auto& m) { return m.pid == pid; })) {
             maps_.push_back({pid, {}});
@@ -170,11 +170,11 @@ void TsInput::Pat(std::span<const uint8_t> s) {
 void TsInput::Pmt(uint16_t pid, std::span<const uint8_t> s) {
     if (s[0] != 0x02 || s.size() < 16 || (s[5] & 1) == 0 || videoPid_ >= 0) return;
     const size_t end = s.size() - 4;
-    size_t i = 12 + ((size_t{s[10]} & 0x0F) << 8 | s[11]);  // after the programme descriptors
-    for (; i + 5 <= end; i += 5 + ((size_t{s[i + 3]} & 0x0F) << 8 | s[i + 4])) {
+    size_t i = 12 + Length12(&s[10]);  // after the programme descriptors
+    for (; i + 5 <= end; i += 5 + Length12(&s[i + 3])) {
         const uint8_t type = s[i];
         if (type == kAvsVideo) {
-            videoPid_ = (s[i + 1] & 0x1F) << 8 | s[i + 2];
+            videoPid_ = Pid13(&s[i + 1]);
             return;
         }
         if (std::find(streamTypes_.begin(), streamTypes_.end(), type) == streamTypes_.end()) {
