@@ -98,13 +98,15 @@ void ReconstructIntraMacroblock(DecodedFrame& frame, uint32_t mbX, uint32_t mbY,
     const ChromaNeighbours n = {top, left, top && 8 * mbX + 8 < frame.width / 2};
     uint8_t* cb = frame.cbPlane + offset;
     uint8_t* cr = frame.crPlane + offset;
-    // A chroma mode whose neighbour is missing (corrupt streams) stops
-    // predicting part-way: the rest is 0, whatever was predicted before.
-    std::memset(pred.cb, 0, sizeof pred.cb);
-    std::memset(pred.cr, 0, sizeof pred.cr);
-    kernels.PredictIntraChroma(cb, chromaPitch, mb.chromaPredMode, n, pred.cb);
+    // A chroma mode whose neighbour is missing (corrupt streams) predicts
+    // nothing: the prediction is 0, whatever was predicted before.
+    if (!kernels.PredictIntraChroma(cb, chromaPitch, mb.chromaPredMode, n, pred.cb)) {
+        std::memset(pred.cb, 0, sizeof pred.cb);
+    }
     kernels.StoreChromaBlock(cb, chromaPitch, pred.cb, residual.cb, (mb.cbp >> 4) & 1);
-    kernels.PredictIntraChroma(cr, chromaPitch, mb.chromaPredMode, n, pred.cr);
+    if (!kernels.PredictIntraChroma(cr, chromaPitch, mb.chromaPredMode, n, pred.cr)) {
+        std::memset(pred.cr, 0, sizeof pred.cr);
+    }
     kernels.StoreChromaBlock(cr, chromaPitch, pred.cr, residual.cr, (mb.cbp >> 5) & 1);
 }
 
